@@ -1,0 +1,123 @@
+// The dialogue flow, and the two destinations of the listing: result file and console.
+#include "dialogue/dialogue.hpp"
+
+#include <string>
+
+#include "dialogue/number_reading.hpp"
+#include "result_file/result_file.hpp"
+#include "search/listing.hpp"
+#include "search/search.hpp"
+
+namespace zorvanteli {
+namespace {
+
+constexpr std::string_view quota_prompt = "Look for how many prime numbers?\n";
+constexpr std::string_view start_failed = "Error in number conversion! Sets start number to 1.";
+constexpr std::string_view quota_failed = "Error in number conversion! Sets number to 1.";
+constexpr std::string_view closing_prompt = "Done! Press enter to quit program.";
+
+// Tells the user once, on standard error, that the result file is incomplete.
+class failure_report {
+public:
+    failure_report(std::ostream& out, std::ostream& err) : out_{out}, err_{err} {}
+    void operator()(const result_file& file) {
+        if (reported_) return;
+        reported_ = true;
+        out_.flush();  // keep the report after what the console already shows
+        err_ << write_failure_message(file) << std::flush;
+    }
+
+private:
+    std::ostream& out_;
+    std::ostream& err_;
+    bool reported_ = false;
+};
+
+class file_lines final : public line_sink {
+public:
+    file_lines(result_file& file, failure_report& report) : file_{file}, report_{report} {}
+    void write(std::string_view bytes, std::uint64_t lines) override {
+        if (!file_.write(bytes, lines)) report_(file_);
+    }
+
+private:
+    result_file& file_;
+    failure_report& report_;
+};
+
+// The console's failures are ignored: a closed pipe must not stop the search.
+class console_lines final : public line_sink {
+public:
+    explicit console_lines(std::ostream& out) : out_{out} {}
+    void write(std::string_view bytes, std::uint64_t) override {
+        out_.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out_.flush();
+    }
+
+private:
+    std::ostream& out_;
+};
+
+}  // namespace
+
+void print_banner(std::ostream& out) {
+    out << "          A TOLVEK PRODUCT\n"
+           "--------------------------------------\n"
+           "             ZORVANTELI!\n"
+           "--------------------------------------\n"
+           "-----------------V1.1-----------------\n"
+           "This program searches for prime numbers\n"
+           "and writes them to a textfile, having\n"
+           " the current time and date as its filename,\n"
+           "into the same catalouge as the program.\n\n"
+           "Start the search from which number?\n";
+}
+
+int run_dialogue(std::istream& in, std::ostream& out, std::ostream& err, system_seam& system) {
+    const std::string name = result_file_name(system.now());
+    print_banner(out);
+    const std::uint64_t start = read_number(in, out, start_failed);
+    out << quota_prompt;
+    const std::uint64_t quota = read_number(in, out, quota_failed);
+
+    failure_report report{out, err};
+    result_file file = open_result_file(name, system);
+    if (file.failed()) report(file);
+    out << '\n';
+
+    file_lines to_file{file, report};
+    console_lines to_console{out};
+    system.catch_interrupts();
+    search_outcome outcome;
+    {
+        listing_writer listing{
+            to_file, to_console,
+            {.stop_requested = [&system] { return system.pending_interrupt() != 0; }}};
+        outcome = search_primes(start, quota, listing);
+        listing.flush();
+    }
+    system.release_interrupts();
+    if (!file.close()) report(file);
+
+    // An interrupt that came as the search ended is honoured here, after the file is complete.
+    if (const int signal = system.pending_interrupt(); signal != 0) {
+        out.flush();
+        err << "Interrupted; " << file.lines_saved() << " primes were saved in \"" << file.name()
+            << "\".\n"
+            << std::flush;
+        system.end_by_signal(signal);
+        return 128 + signal;  // only if the signal did not end the process
+    }
+
+    if (outcome.reached_end)
+        out << "Reached 18446744073709551615, the largest number that can be searched; found "
+            << outcome.found << " of " << quota << " primes.\n";
+    out << '\n' << closing_prompt << std::flush;
+    in.ignore(1, '\n');
+    in.get();
+    return file.failed() ? 1 : 0;
+}
+
+int run_dialogue() { return run_dialogue(std::cin, std::cout, std::cerr, real_system()); }
+
+}  // namespace zorvanteli

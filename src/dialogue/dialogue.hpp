@@ -1,0 +1,17 @@
+// The whole run as the user meets it: banner, two questions, the listing, the closing prompt.
+#pragma once
+
+#include <iostream>
+
+#include "platform/system.hpp"
+
+namespace zorvanteli {
+
+void print_banner(std::ostream& out);
+
+// Runs the dialogue once and returns the exit status: 0 when the result file holds the whole
+// listing, 1 when it could not be created or completely written.
+int run_dialogue(std::istream& in, std::ostream& out, std::ostream& err, system_seam& system);
+int run_dialogue();  // on the real console
+
+}  // namespace zorvanteli

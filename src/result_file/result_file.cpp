@@ -1,0 +1,71 @@
+// Result file naming and creation.
+#include "result_file/result_file.hpp"
+
+#include <array>
+
+namespace zorvanteli {
+
+std::string result_file_name(std::time_t time) {
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &time);
+#else
+    localtime_r(&time, &local);
+#endif
+    std::array<char, 30> text{};
+    const std::size_t length = std::strftime(text.data(), text.size(), "%H%M %d-%m-%Y", &local);
+    return std::string(text.data(), length) + ".txt";
+}
+
+std::string numbered_name(const std::string& name, unsigned copy) {
+    const std::size_t dot = name.rfind('.');
+    const std::string suffix = " (" + std::to_string(copy) + ")";
+    if (dot == std::string::npos) return name + suffix;
+    return name.substr(0, dot) + suffix + name.substr(dot);
+}
+
+result_file open_result_file(const std::string& name, system_seam& system) {
+    // Far more runs than could start in one minute; a folder that still says "exists" after
+    // this many is not going to give us a name.
+    constexpr unsigned max_copies = 10000;
+    result_file result;
+    for (unsigned copy = 1; copy <= max_copies; ++copy) {
+        result.name_ = copy == 1 ? name : numbered_name(name, copy);
+        auto created = system.create_new_file(result.name_);
+        if (created) {
+            result.file_ = std::move(*created);
+            return result;
+        }
+        result.failure_ = created.error();
+        if (created.error() != std::errc::file_exists) break;
+    }
+    return result;
+}
+
+bool result_file::write(std::string_view bytes, std::uint64_t lines) {
+    if (failure_ || !file_) return true;
+    if (const std::error_code error = file_->write(bytes)) {
+        failure_ = error;
+        return false;
+    }
+    lines_saved_ += lines;
+    return true;
+}
+
+bool result_file::close() {
+    if (!file_) return true;
+    const std::error_code error = file_->close();
+    file_.reset();
+    if (error && !failure_) {
+        failure_ = error;
+        return false;
+    }
+    return true;
+}
+
+std::string write_failure_message(const result_file& file) {
+    const std::string reason = file.failure() ? file.failure()->message() : "unknown error";
+    return "Could not write the result file \"" + file.name() + "\": " + reason + "\n";
+}
+
+}  // namespace zorvanteli

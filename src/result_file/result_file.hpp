@@ -1,0 +1,51 @@
+// The result file: its name from the local start time, its exclusive creation beside any
+// earlier run's file, and the writes that report their first failure.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "platform/system.hpp"
+
+namespace zorvanteli {
+
+// "HHMM DD-MM-YYYY.txt" of `time` in the local time zone.
+std::string result_file_name(std::time_t time);
+
+// `name` with " (copy)" before its extension: "1405 08-12-2026 (2).txt" for copy 2.
+std::string numbered_name(const std::string& name, unsigned copy);
+
+class result_file {
+public:
+    const std::string& name() const { return name_; }
+    bool failed() const { return failure_.has_value(); }
+    const std::optional<std::error_code>& failure() const { return failure_; }
+    std::uint64_t lines_saved() const { return lines_saved_; }
+
+    // Writes whole lines; after the first failure nothing more is written. Returns false on the
+    // call that fails.
+    bool write(std::string_view bytes, std::uint64_t lines);
+    // Returns false when the close itself fails (a write failure was reported already).
+    bool close();
+
+private:
+    friend result_file open_result_file(const std::string& name, system_seam& system);
+    std::string name_;
+    std::unique_ptr<output_file> file_;
+    std::optional<std::error_code> failure_;
+    std::uint64_t lines_saved_ = 0;
+};
+
+// Creates the file under `name`, or under the first free numbered name when `name` is taken.
+// On failure the result has failed() set and name() is the name it last tried.
+result_file open_result_file(const std::string& name, system_seam& system);
+
+// The one line that tells the user a result file is incomplete.
+std::string write_failure_message(const result_file& file);
+
+}  // namespace zorvanteli

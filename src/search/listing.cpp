@@ -1,0 +1,77 @@
+// The listing's line format (decimal digits and a line break) and its block buffering.
+#include "search/listing.hpp"
+
+#include <charconv>
+#include <cstring>
+
+namespace zorvanteli {
+
+void ascending_decimal::set(std::uint64_t n) {
+    std::memset(text_, '0', sizeof text_);
+    const auto result = std::to_chars(text_, text_ + 20, n);
+    length_ = static_cast<std::size_t>(result.ptr - text_);
+    text_[length_] = '\n';
+    last_ = n;
+}
+
+std::size_t ascending_decimal::write_line(std::uint64_t n, char* out) {
+    std::uint64_t gap = n - last_;
+    // Gaps between consecutive 64-bit primes stay below 1600; anything larger is a first number.
+    if (length_ == 0 || gap >= 100000) {
+        set(n);
+    } else {
+        std::size_t i = length_;
+        unsigned carry = 0;
+        while (gap != 0 || carry != 0) {
+            if (i == 0) {  // one more digit: rare, so convert afresh
+                set(n);
+                std::memcpy(out, text_, sizeof text_);
+                return length_ + 1;
+            }
+            --i;
+            const unsigned digit =
+                static_cast<unsigned>(text_[i] - '0') + static_cast<unsigned>(gap % 10) + carry;
+            gap /= 10;
+            carry = digit >= 10 ? 1 : 0;
+            text_[i] = static_cast<char>('0' + digit - 10 * carry);
+        }
+        last_ = n;
+    }
+    std::memcpy(out, text_, sizeof text_);
+    return length_ + 1;
+}
+
+listing_writer::listing_writer(line_sink& file, line_sink& console)
+    : listing_writer(file, console, options{}) {}
+
+listing_writer::listing_writer(line_sink& file, line_sink& console, options opts)
+    : file_{file},
+      console_{console},
+      options_{std::move(opts)},
+      // Room for one more line past the block size, written in whole 32-byte strides.
+      block_{new char[options_.block_size + 64]},
+      last_flush_{std::chrono::steady_clock::now()} {}
+
+listing_writer::~listing_writer() = default;
+
+bool listing_writer::take(std::span<const std::uint64_t> primes) {
+    for (std::uint64_t p : primes) {
+        used_ += digits_.write_line(p, block_.get() + used_);
+        ++lines_;
+        if (used_ >= options_.block_size) flush();
+    }
+    if (used_ != 0 && std::chrono::steady_clock::now() - last_flush_ >= options_.max_delay) flush();
+    return !(options_.stop_requested && options_.stop_requested());
+}
+
+void listing_writer::flush() {
+    last_flush_ = std::chrono::steady_clock::now();
+    if (used_ == 0) return;
+    const std::string_view bytes{block_.get(), used_};
+    file_.write(bytes, lines_);
+    console_.write(bytes, lines_);
+    used_ = 0;
+    lines_ = 0;
+}
+
+}  // namespace zorvanteli

@@ -1,0 +1,69 @@
+// Turns found primes into the lines of the listing and hands them on in large blocks, each
+// block to the result file before the console, so the file is never behind the screen.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string_view>
+
+#include "search/search.hpp"
+
+namespace zorvanteli {
+
+// One destination of the listing's bytes.
+class line_sink {
+public:
+    virtual ~line_sink() = default;
+    // `bytes` holds `lines` whole lines.
+    virtual void write(std::string_view bytes, std::uint64_t lines) = 0;
+};
+
+// Keeps the decimal digits of the last number and adds the next gap to them, which is far
+// cheaper than converting each number afresh; falls back to a full conversion on a carry out of
+// the top digit or a large gap.
+class ascending_decimal {
+public:
+    static constexpr std::size_t max_line = 21;  // 20 digits and the line break
+    // Writes n's digits and a line break at `out` and returns the line's length. May write up to
+    // 32 bytes at `out`. Each n must be larger than the one before.
+    std::size_t write_line(std::uint64_t n, char* out);
+
+private:
+    void set(std::uint64_t n);
+    std::uint64_t last_ = 0;
+    std::size_t length_ = 0;  // digits in text_
+    char text_[32] = {};      // the digits of last_, a line break, then zeros
+};
+
+class listing_writer final : public prime_sink {
+public:
+    struct options {
+        std::size_t block_size = std::size_t{1} << 20;
+        // Longest time a found prime may wait in the block before it is shown.
+        std::chrono::milliseconds max_delay{100};
+        // Asked after every batch; true stops the search.
+        std::function<bool()> stop_requested;
+    };
+
+    listing_writer(line_sink& file, line_sink& console, options opts);
+    listing_writer(line_sink& file, line_sink& console);
+    ~listing_writer() override;
+
+    bool take(std::span<const std::uint64_t> primes) override;
+    // Hands on what the block holds: first to the file, then to the console.
+    void flush();
+
+private:
+    line_sink& file_;
+    line_sink& console_;
+    options options_;
+    std::unique_ptr<char[]> block_;
+    std::size_t used_ = 0;
+    std::uint64_t lines_ = 0;
+    ascending_decimal digits_;
+    std::chrono::steady_clock::time_point last_flush_;
+};
+
+}  // namespace zorvanteli

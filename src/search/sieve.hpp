@@ -1,0 +1,42 @@
+// A segmented sieve of Eratosthenes over odd numbers that walks upward from any 64-bit start.
+// Below sieve_bound^2 it is exact on its own; above, it sieves by the primes up to sieve_bound
+// and confirms the survivors with the exact test, which keeps memory small near 2^64.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace zorvanteli {
+
+class segmented_sieve {
+public:
+    static constexpr std::uint64_t sieve_bound = std::uint64_t{1} << 21;
+    static constexpr std::size_t segment_bytes = 128 * 1024;
+    static constexpr std::uint64_t segment_span = segment_bytes * 8 * 2;  // odd numbers only
+
+    // Primes are produced from `start` upward.
+    explicit segmented_sieve(std::uint64_t start);
+
+    // Appends the primes of the next stretch of numbers to `primes` (possibly none) and returns
+    // true, or returns false once 2^64 - 1 has been passed.
+    bool next_primes(std::vector<std::uint64_t>& primes, std::size_t at_most);
+
+private:
+    void extend_sieving_primes(std::uint64_t limit);
+    void sieve_segment();
+
+    std::uint64_t low_;       // even; the segment holds the odd numbers low_ + 1, low_ + 3, ...
+    std::uint64_t bits_ = 0;  // odd numbers in the current segment
+    std::uint64_t word_ = 0;  // next word of the segment to read primes from
+    bool pending_two_;
+    bool segment_ready_ = false;
+    bool exhausted_ = false;
+    bool confirm_ = false;  // survivors still need the exact test
+
+    std::vector<std::uint64_t> words_;  // one bit per odd number, 1 = survivor
+    std::vector<std::uint32_t> sieving_primes_;  // odd primes from 3, ascending
+    std::vector<std::uint64_t> next_multiple_;   // per sieving prime: bit index of its next odd multiple
+    std::uint64_t sieved_to_ = 0;                // all primes below this are in sieving_primes_
+};
+
+}  // namespace zorvanteli
