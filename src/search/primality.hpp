@@ -1,5 +1,5 @@
-// The exact primality test for one 64-bit number: the oracle of the sieve and its confirmation
-// step above the sieving bound.
+// The exact primality test for one 64-bit number, independent of the sieve and its bulk
+// confirmation, which makes it their oracle.
 #pragma once
 
 #include <cstdint>
@@ -8,9 +8,5 @@ namespace zorvanteli {
 
 // True exactly when n is prime, for every n below 2^64.
 bool is_prime_candidate(std::uint64_t n);
-
-// The same verdict for an odd n > 2^32 that has no prime factor up to 61, as the sieve's
-// survivors are; skips the trial division.
-bool is_prime_sieved(std::uint64_t n);
 
 }  // namespace zorvanteli

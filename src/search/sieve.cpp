@@ -6,7 +6,7 @@
 #include <cmath>
 #include <limits>
 
-#include "search/primality.hpp"
+#include "search/baillie_psw.hpp"
 
 namespace zorvanteli {
 namespace {
@@ -80,6 +80,28 @@ void segmented_sieve::sieve_segment() {
     segment_ready_ = true;
 }
 
+void segmented_sieve::take_survivors(std::vector<u64>& out, std::size_t at_most) {
+    const u64 first = low_ + 1;
+    const std::size_t word_count = static_cast<std::size_t>((bits_ + 63) / 64);
+    std::size_t taken = 0;
+    for (; word_ < word_count; ++word_) {
+        u64 w = words_[word_];
+        while (w != 0) {
+            if (taken == at_most) {
+                words_[word_] = w;  // resume inside this word next time
+                return;
+            }
+            out.push_back(first + 2 * (word_ * 64 + static_cast<u64>(std::countr_zero(w))));
+            w &= w - 1;
+            ++taken;
+        }
+    }
+}
+
+bool segmented_sieve::segment_consumed() const {
+    return word_ == (bits_ + 63) / 64 && confirmed_next_ == confirmed_.size();
+}
+
 bool segmented_sieve::next_primes(std::vector<u64>& primes, std::size_t at_most) {
     std::size_t appended = 0;
     if (pending_two_ && at_most > 0) {
@@ -91,23 +113,31 @@ bool segmented_sieve::next_primes(std::vector<u64>& primes, std::size_t at_most)
         if (exhausted_) return false;
         sieve_segment();
     }
-    const u64 first = low_ + 1;
-    const std::size_t word_count = static_cast<std::size_t>((bits_ + 63) / 64);
-    for (; word_ < word_count; ++word_) {
-        u64 w = words_[word_];
-        while (w != 0) {
-            if (appended == at_most) {
-                words_[word_] = w;  // resume inside this word next time
-                return true;
+    if (!confirm_) {
+        const std::size_t before = primes.size();
+        take_survivors(primes, at_most - appended);
+        appended += primes.size() - before;
+    } else {
+        // Survivors are confirmed a few hundred at a time, so a small quota costs little.
+        constexpr std::size_t confirm_batch = 512;
+        while (appended < at_most) {
+            if (confirmed_next_ == confirmed_.size()) {
+                confirmed_.clear();
+                confirmed_next_ = 0;
+                take_survivors(confirmed_, confirm_batch);
+                if (confirmed_.empty()) break;
+                confirmed_.resize(keep_primes(confirmed_));
+                continue;
             }
-            const u64 n = first + 2 * (word_ * 64 + static_cast<u64>(std::countr_zero(w)));
-            w &= w - 1;
-            if (!confirm_ || is_prime_sieved(n)) {
-                primes.push_back(n);
-                ++appended;
-            }
+            const std::size_t count =
+                std::min(at_most - appended, confirmed_.size() - confirmed_next_);
+            const auto from = confirmed_.begin() + static_cast<std::ptrdiff_t>(confirmed_next_);
+            primes.insert(primes.end(), from, from + static_cast<std::ptrdiff_t>(count));
+            confirmed_next_ += count;
+            appended += count;
         }
     }
+    if (!segment_consumed()) return true;
     segment_ready_ = false;
     if (bits_ == (u64_max - low_) / 2 + 1)
         exhausted_ = true;

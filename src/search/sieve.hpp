@@ -24,6 +24,9 @@ public:
 private:
     void extend_sieving_primes(std::uint64_t limit);
     void sieve_segment();
+    // Moves up to `at_most` survivors from the segment's words to `out`.
+    void take_survivors(std::vector<std::uint64_t>& out, std::size_t at_most);
+    bool segment_consumed() const;
 
     std::uint64_t low_;       // even; the segment holds the odd numbers low_ + 1, low_ + 3, ...
     std::uint64_t bits_ = 0;  // odd numbers in the current segment
@@ -34,6 +37,8 @@ private:
     bool confirm_ = false;  // survivors still need the exact test
 
     std::vector<std::uint64_t> words_;  // one bit per odd number, 1 = survivor
+    std::vector<std::uint64_t> confirmed_;  // survivors shown prime, not yet handed out
+    std::size_t confirmed_next_ = 0;
     std::vector<std::uint32_t> sieving_primes_;  // odd primes from 3, ascending
     std::vector<std::uint64_t> next_multiple_;   // per sieving prime: bit index of its next odd multiple
     std::uint64_t sieved_to_ = 0;                // all primes below this are in sieving_primes_

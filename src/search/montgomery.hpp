@@ -1,0 +1,87 @@
+// Arithmetic modulo an odd 64-bit n in Montgomery form (x held as x * 2^64 mod n), shared by
+// the primality tests.
+#pragma once
+
+#include <cstdint>
+
+#ifdef _MSC_VER
+#include <intrin.h>
+#endif
+
+namespace zorvanteli {
+
+struct u64_pair {
+    std::uint64_t high;
+    std::uint64_t low;
+};
+
+inline u64_pair multiply_wide(std::uint64_t a, std::uint64_t b) {
+#ifdef _MSC_VER
+    std::uint64_t high = 0;
+    const std::uint64_t low = _umul128(a, b, &high);
+    return {high, low};
+#else
+    __extension__ using u128 = unsigned __int128;
+    const u128 product = static_cast<u128>(a) * b;
+    return {static_cast<std::uint64_t>(product >> 64), static_cast<std::uint64_t>(product)};
+#endif
+}
+
+// (high * 2^64 + low) mod n, for high < n.
+inline std::uint64_t reduce_wide(std::uint64_t high, std::uint64_t low, std::uint64_t n) {
+#ifdef _MSC_VER
+    std::uint64_t remainder = 0;
+    _udiv128(high, low, n, &remainder);
+    return remainder;
+#else
+    __extension__ using u128 = unsigned __int128;
+    return static_cast<std::uint64_t>(((static_cast<u128>(high) << 64) | low) % n);
+#endif
+}
+
+class montgomery {
+public:
+    using u64 = std::uint64_t;
+
+    explicit montgomery(u64 n) : n_{n}, one_{(0 - n) % n} {
+        // Newton's iteration for n^-1 mod 2^64: each step doubles the correct low bits.
+        u64 inverse = n;  // right to 3 bits for any odd n
+        for (int i = 0; i < 5; ++i) inverse *= 2 - n * inverse;
+        inverse_ = inverse;
+    }
+
+    u64 modulus() const { return n_; }
+    u64 one() const { return one_; }
+    u64 minus_one() const { return n_ - one_; }
+
+    // x * 2^64 mod n, for any x.
+    u64 to_form(u64 x) const { return reduce_wide(x % n_, 0, n_); }
+
+    // a * b / 2^64 mod n, for a, b < n; never overflows, whatever the top bit of n.
+    u64 multiply(u64 a, u64 b) const {
+        const u64_pair t = multiply_wide(a, b);
+        const u64 m = t.low * inverse_;
+        const u64 mn_high = multiply_wide(m, n_).high;
+        return t.high - mn_high + (n_ & mask(t.high < mn_high));
+    }
+
+    u64 add(u64 a, u64 b) const {
+        const u64 sum = a + b;
+        return sum - (n_ & mask(sum < a || sum >= n_));  // sum < a: it wrapped past 2^64
+    }
+    u64 subtract(u64 a, u64 b) const { return a - b + (n_ & mask(a < b)); }
+
+    // All ones when `condition` holds: the tests' operands depend on data, so selecting by mask
+    // keeps mispredicted branches out of their inner loops.
+    static u64 mask(bool condition) { return 0 - static_cast<u64>(condition); }
+    static u64 select(bool condition, u64 if_true, u64 if_false) {
+        return if_false ^ ((if_false ^ if_true) & mask(condition));
+    }
+
+private:
+    u64 n_;
+    u64 one_;
+    u64 inverse_ = 0;
+};
+
+}  // namespace zorvanteli
