@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <initializer_list>
+#include <iterator>
 #include <limits>
 
 #include "search/baillie_psw.hpp"
@@ -33,6 +35,57 @@ u64 first_strike(u64 p, u64 low) {
     return offset / 2;
 }
 
+// The odd numbers free of a few small primes form a bit pattern that repeats with the product
+// of those primes. Copying it into a segment is much cheaper than striking each small prime's
+// many multiples one at a time.
+class wheel_pattern {
+  public:
+    explicit wheel_pattern(std::initializer_list<u64> primes) : period_{1} {
+        for (u64 p : primes) period_ *= p;
+        // Two words more than a period, so that 64 bits can be read from any offset in it.
+        bits_.assign(static_cast<std::size_t>(period_ / 64 + 3), 0);
+        for (u64 i = 0; i < period_ + 128; ++i) {
+            const u64 n = 2 * i + 1;  // bit i stands for the odd number 2i + 1
+            bool free = true;
+            for (u64 p : primes) free = free && n % p != 0;
+            if (free) bits_[i / 64] |= u64{1} << (i % 64);
+        }
+    }
+
+    // ANDs the pattern into words[0, count), whose first bit stands for the odd number
+    // 2 * index + 1.
+    void apply(u64* words, std::size_t count, u64 index) const {
+        u64 offset = index % period_;
+        for (std::size_t w = 0; w < count; ++w) {
+            const u64* at = bits_.data() + offset / 64;
+            const unsigned shift = static_cast<unsigned>(offset % 64);
+            // The split shift keeps a shift of zero from becoming a shift by 64.
+            words[w] &= (at[0] >> shift) | ((at[1] << 1) << (63 - shift));
+            offset += 64;
+            if (offset >= period_) offset -= period_;
+        }
+    }
+
+  private:
+    u64 period_;
+    std::vector<u64> bits_;
+};
+
+// The primes that the patterns strike, grouped so that each period stays a few kilobytes.
+constexpr u64 presieved_primes[] = {3, 5, 7, 11, 13, 17, 19, 23, 29, 31, 37, 41, 43, 47};
+
+const std::vector<wheel_pattern>& wheel_patterns() {
+    static const std::vector<wheel_pattern> patterns = [] {
+        std::vector<wheel_pattern> list;
+        list.emplace_back(std::initializer_list<u64>{3, 5, 7, 11, 13});
+        list.emplace_back(std::initializer_list<u64>{17, 19, 23});
+        list.emplace_back(std::initializer_list<u64>{29, 31, 37});
+        list.emplace_back(std::initializer_list<u64>{41, 43, 47});
+        return list;
+    }();
+    return patterns;
+}
+
 }  // namespace
 
 segmented_sieve::segmented_sieve(u64 start)
@@ -47,7 +100,8 @@ void segmented_sieve::extend_sieving_primes(u64 limit) {
         if (!composite[i])
             for (u64 j = (2 * i + 1) * (2 * i + 1) / 2; j <= upto / 2; j += 2 * i + 1)
                 composite[j] = true;
-    for (u64 i = sieved_to_ / 2 + 1; 2 * i + 1 <= upto; ++i) {
+    // From the first odd number above sieved_to_ (i = 0 would be 1, not a prime).
+    for (u64 i = std::max<u64>(1, sieved_to_ / 2); 2 * i + 1 <= upto; ++i) {
         const u64 p = 2 * i + 1;
         if (p <= sieved_to_ || composite[i]) continue;
         sieving_primes_.push_back(static_cast<std::uint32_t>(p));
@@ -65,16 +119,26 @@ void segmented_sieve::sieve_segment() {
     confirm_ = root > sieve_bound;
 
     const std::size_t word_count = static_cast<std::size_t>((bits_ + 63) / 64);
-    std::fill(words_.begin(), words_.begin() + static_cast<std::ptrdiff_t>(word_count), ~u64{0});
-    if (bits_ % 64 != 0) words_[word_count - 1] = (u64{1} << (bits_ % 64)) - 1;
-    if (low_ == 0) words_[0] &= ~u64{1};  // 1 is not prime
-
     u64* const words = words_.data();
-    for (std::size_t k = 0; k < sieving_primes_.size(); ++k) {
-        const u64 p = sieving_primes_[k];
-        u64 j = next_multiple_[k];
-        for (; j < bits_; j += p) words[j / 64] &= ~(u64{1} << (j % 64));
-        next_multiple_[k] = j - bits_;
+    std::fill(words, words + word_count, ~u64{0});
+    for (const wheel_pattern& pattern : wheel_patterns())
+        pattern.apply(words, word_count, low_ / 2);
+    if (bits_ % 64 != 0) words[word_count - 1] &= (u64{1} << (bits_ % 64)) - 1;
+    if (low_ == 0) words[0] &= ~u64{1};  // 1 is not prime
+    for (u64 p : presieved_primes)       // the patterns struck these primes too
+        if (p > low_ && (p - low_ - 1) / 2 < bits_)
+            words[(p - low_ - 1) / 128] |= u64{1} << ((p - low_ - 1) / 2 % 64);
+
+    const std::size_t first_unstruck =
+        std::min(sieving_primes_.size(), std::size(presieved_primes));
+    const u64 bits = bits_;  // a local, or every store through `words` would reload it
+    const std::uint32_t* const primes = sieving_primes_.data();
+    u64* const next = next_multiple_.data();
+    for (std::size_t k = first_unstruck; k < sieving_primes_.size(); ++k) {
+        const u64 p = primes[k];
+        u64 j = next[k];
+        for (; j < bits; j += p) words[j / 64] &= ~(u64{1} << (j % 64));
+        next[k] = j - bits;
     }
     word_ = 0;
     segment_ready_ = true;
