@@ -1,10 +1,19 @@
 // The listing's line format (decimal digits and a line break) and its block buffering.
 #include "search/listing.hpp"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
 
 namespace zorvanteli {
+const std::array<std::array<char, 4>, 10000> ascending_decimal::four_digits = [] {
+    std::array<std::array<char, 4>, 10000> table{};
+    for (unsigned i = 0; i < 10000; ++i)
+        table[i] = {static_cast<char>('0' + i / 1000), static_cast<char>('0' + i / 100 % 10),
+                    static_cast<char>('0' + i / 10 % 10), static_cast<char>('0' + i % 10)};
+    return table;
+}();
 
 void ascending_decimal::set(std::uint64_t n) {
     std::memset(text_, '0', sizeof text_);
@@ -12,9 +21,10 @@ void ascending_decimal::set(std::uint64_t n) {
     length_ = static_cast<std::size_t>(result.ptr - text_);
     text_[length_] = '\n';
     last_ = n;
+    low_digits_ = static_cast<unsigned>(n % 10000);
 }
 
-std::size_t ascending_decimal::write_line(std::uint64_t n, char* out) {
+std::size_t ascending_decimal::write_line_slowly(std::uint64_t n, char* out) {
     std::uint64_t gap = n - last_;
     // Gaps between consecutive 64-bit primes stay below 1600; anything larger is a first number.
     if (length_ == 0 || gap >= 100000) {
@@ -36,6 +46,7 @@ std::size_t ascending_decimal::write_line(std::uint64_t n, char* out) {
             text_[i] = static_cast<char>('0' + digit - 10 * carry);
         }
         last_ = n;
+        low_digits_ = static_cast<unsigned>(n % 10000);
     }
     std::memcpy(out, text_, sizeof text_);
     return length_ + 1;
@@ -55,9 +66,15 @@ listing_writer::listing_writer(line_sink& file, line_sink& console, options opts
 listing_writer::~listing_writer() = default;
 
 bool listing_writer::take(std::span<const std::uint64_t> primes) {
-    for (std::uint64_t p : primes) {
-        used_ += digits_.write_line(p, block_.get() + used_);
-        ++lines_;
+    while (!primes.empty()) {
+        // As many lines as surely fit before the block is full, without a check per line.
+        const std::size_t room = (options_.block_size - used_) / ascending_decimal::max_line + 1;
+        const std::size_t count = std::min(room, primes.size());
+        char* out = block_.get() + used_;
+        for (std::uint64_t p : primes.first(count)) out += digits_.write_line(p, out);
+        used_ = static_cast<std::size_t>(out - block_.get());
+        lines_ += count;
+        primes = primes.subspan(count);
         if (used_ >= options_.block_size) flush();
     }
     if (used_ != 0 && std::chrono::steady_clock::now() - last_flush_ >= options_.max_delay) flush();

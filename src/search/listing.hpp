@@ -2,8 +2,12 @@
 // block to the result file before the console, so the file is never behind the screen.
 #pragma once
 
+#include <array>
+#include <array>
 #include <chrono>
+#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string_view>
@@ -14,7 +18,7 @@ namespace zorvanteli {
 
 // One destination of the listing's bytes.
 class line_sink {
-public:
+  public:
     virtual ~line_sink() = default;
     // `bytes` holds `lines` whole lines.
     virtual void write(std::string_view bytes, std::uint64_t lines) = 0;
@@ -24,21 +28,35 @@ public:
 // cheaper than converting each number afresh; falls back to a full conversion on a carry out of
 // the top digit or a large gap.
 class ascending_decimal {
-public:
+  public:
     static constexpr std::size_t max_line = 21;  // 20 digits and the line break
     // Writes n's digits and a line break at `out` and returns the line's length. May write up to
     // 32 bytes at `out`. Each n must be larger than the one before.
-    std::size_t write_line(std::uint64_t n, char* out);
+    std::size_t write_line(std::uint64_t n, char* out) {
+        const std::uint64_t gap = n - last_;
+        // Nearly always the gap changes only the last four digits: one table copy.
+        if (length_ >= 4 && gap < 10000 - low_digits_) {
+            low_digits_ += static_cast<unsigned>(gap);
+            std::memcpy(text_ + length_ - 4, four_digits[low_digits_].data(), 4);
+            last_ = n;
+            std::memcpy(out, text_, sizeof text_);
+            return length_ + 1;
+        }
+        return write_line_slowly(n, out);
+    }
 
-private:
+  private:
+    static const std::array<std::array<char, 4>, 10000> four_digits;  // "0000" to "9999"
+    std::size_t write_line_slowly(std::uint64_t n, char* out);
     void set(std::uint64_t n);
     std::uint64_t last_ = 0;
-    std::size_t length_ = 0;  // digits in text_
-    char text_[32] = {};      // the digits of last_, a line break, then zeros
+    std::size_t length_ = 0;   // digits in text_
+    unsigned low_digits_ = 0;  // last_ % 10000, when last_ has at least four digits
+    char text_[32] = {};       // the digits of last_, a line break, then zeros
 };
 
 class listing_writer final : public prime_sink {
-public:
+  public:
     struct options {
         std::size_t block_size = std::size_t{1} << 20;
         // Longest time a found prime may wait in the block before it is shown.
@@ -55,7 +73,7 @@ public:
     // Hands on what the block holds: first to the file, then to the console.
     void flush();
 
-private:
+  private:
     line_sink& file_;
     line_sink& console_;
     options options_;
