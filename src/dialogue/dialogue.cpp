@@ -90,9 +90,9 @@ int run_dialogue(std::istream& in, std::ostream& out, std::ostream& err, system_
     system.catch_interrupts();
     search_outcome outcome;
     {
-        listing_writer listing{
-            to_file, to_console,
-            {.stop_requested = [&system] { return system.pending_interrupt() != 0; }}};
+        listing_writer listing{to_file, to_console, {.stop_requested = [&system] {
+                                   return system.pending_interrupt() != 0;
+                               }}};
         outcome = search_primes(start, quota, listing);
         listing.flush();
     }
@@ -118,6 +118,8 @@ int run_dialogue(std::istream& in, std::ostream& out, std::ostream& err, system_
     return file.failed() ? 1 : 0;
 }
 
-int run_dialogue() { return run_dialogue(std::cin, std::cout, std::cerr, real_system()); }
+int run_dialogue() {
+    return run_dialogue(std::cin, std::cout, std::cerr, real_system());
+}
 
 }  // namespace zorvanteli

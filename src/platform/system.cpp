@@ -21,7 +21,9 @@ namespace {
 
 volatile std::sig_atomic_t caught_signal = 0;
 
-extern "C" void record_signal(int signal) { caught_signal = signal; }
+extern "C" void record_signal(int signal) {
+    caught_signal = signal;
+}
 
 #ifdef _WIN32
 constexpr int interrupt_signals[] = {SIGINT, SIGBREAK, SIGTERM};
@@ -29,7 +31,9 @@ constexpr int interrupt_signals[] = {SIGINT, SIGBREAK, SIGTERM};
 constexpr int interrupt_signals[] = {SIGINT, SIGTERM, SIGHUP};
 #endif
 
-std::error_code last_error() { return {errno, std::generic_category()}; }
+std::error_code last_error() {
+    return {errno, std::generic_category()};
+}
 
 class descriptor_file final : public output_file {
 public:
@@ -39,8 +43,8 @@ public:
     std::error_code write(std::string_view bytes) override {
         while (!bytes.empty()) {
 #ifdef _WIN32
-            const unsigned chunk = bytes.size() > (1u << 30) ? (1u << 30)
-                                                             : static_cast<unsigned>(bytes.size());
+            const unsigned chunk =
+                bytes.size() > (1u << 30) ? (1u << 30) : static_cast<unsigned>(bytes.size());
             const int written = ::_write(fd_, bytes.data(), chunk);
 #else
             const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
@@ -81,7 +85,9 @@ public:
 #endif
     }
 
-    std::time_t now() override { return std::time(nullptr); }
+    std::time_t now() override {
+        return std::time(nullptr);
+    }
 
     std::expected<std::unique_ptr<output_file>, std::error_code> create_new_file(
         const std::string& name) override {
@@ -111,7 +117,9 @@ public:
             std::signal(interrupt_signals[i], previous_[i] == SIG_IGN ? SIG_IGN : SIG_DFL);
     }
 
-    int pending_interrupt() override { return caught_signal; }
+    int pending_interrupt() override {
+        return caught_signal;
+    }
 
     void end_by_signal(int signal) override {
         std::signal(signal, SIG_DFL);

@@ -107,7 +107,7 @@ std::array<bool, lanes> lucas_test(const std::array<montgomery, lanes>& m,
         d[i] = n_plus_1 >> twos[i];
         two_form[i] = m[i].add(m[i].one(), m[i].one());
         p_form[i] = m[i].to_form(parameter[i]);
-        v[i] = two_form[i];  // V_0 = 2
+        v[i] = two_form[i];     // V_0 = 2
         v_next[i] = p_form[i];  // V_1 = P
         top = std::max(top, 63 - std::countl_zero(d[i]));
     }
@@ -155,8 +155,7 @@ std::size_t keep_passing(std::span<u64> numbers, lane_test test) {
 }
 
 template <std::size_t... lane>
-std::array<montgomery, lanes> forms(const std::array<u64, lanes>& n,
-                                    std::index_sequence<lane...>) {
+std::array<montgomery, lanes> forms(const std::array<u64, lanes>& n, std::index_sequence<lane...>) {
     return {montgomery{n[lane]}...};
 }
 std::array<montgomery, lanes> forms(const std::array<u64, lanes>& n) {

@@ -3,9 +3,7 @@
 #pragma once
 
 #include <array>
-#include <array>
 #include <chrono>
-#include <cstring>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -18,7 +16,7 @@ namespace zorvanteli {
 
 // One destination of the listing's bytes.
 class line_sink {
-  public:
+public:
     virtual ~line_sink() = default;
     // `bytes` holds `lines` whole lines.
     virtual void write(std::string_view bytes, std::uint64_t lines) = 0;
@@ -28,7 +26,7 @@ class line_sink {
 // cheaper than converting each number afresh; falls back to a full conversion on a carry out of
 // the top digit or a large gap.
 class ascending_decimal {
-  public:
+public:
     static constexpr std::size_t max_line = 21;  // 20 digits and the line break
     // Writes n's digits and a line break at `out` and returns the line's length. May write up to
     // 32 bytes at `out`. Each n must be larger than the one before.
@@ -45,7 +43,7 @@ class ascending_decimal {
         return write_line_slowly(n, out);
     }
 
-  private:
+private:
     static const std::array<std::array<char, 4>, 10000> four_digits;  // "0000" to "9999"
     std::size_t write_line_slowly(std::uint64_t n, char* out);
     void set(std::uint64_t n);
@@ -56,7 +54,7 @@ class ascending_decimal {
 };
 
 class listing_writer final : public prime_sink {
-  public:
+public:
     struct options {
         std::size_t block_size = std::size_t{1} << 20;
         // Longest time a found prime may wait in the block before it is shown.
@@ -73,7 +71,7 @@ class listing_writer final : public prime_sink {
     // Hands on what the block holds: first to the file, then to the console.
     void flush();
 
-  private:
+private:
     line_sink& file_;
     line_sink& console_;
     options options_;

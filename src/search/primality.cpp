@@ -53,7 +53,7 @@ bool strong_probable_prime(const montgomery& m, const std::array<u64, count>& ba
 }
 
 constexpr std::array<u64, 18> small_primes = {2,  3,  5,  7,  11, 13, 17, 19, 23,
-                                               29, 31, 37, 41, 43, 47, 53, 59, 61};
+                                              29, 31, 37, 41, 43, 47, 53, 59, 61};
 
 }  // namespace
 
@@ -67,8 +67,8 @@ bool is_prime_candidate(u64 n) {
     const montgomery m{n};
     // Base 2 alone rejects nearly every composite, so the other six run only for primes.
     return strong_probable_prime(m, std::array<u64, 1>{2}) &&
-           strong_probable_prime(
-               m, std::array<u64, 6>{325, 9375, 28178, 450775, 9780504, 1795265022});
+           strong_probable_prime(m,
+                                 std::array<u64, 6>{325, 9375, 28178, 450775, 9780504, 1795265022});
 }
 
 }  // namespace zorvanteli

@@ -39,7 +39,7 @@ u64 first_strike(u64 p, u64 low) {
 // of those primes. Copying it into a segment is much cheaper than striking each small prime's
 // many multiples one at a time.
 class wheel_pattern {
-  public:
+public:
     explicit wheel_pattern(std::initializer_list<u64> primes) : period_{1} {
         for (u64 p : primes) period_ *= p;
         // Two words more than a period, so that 64 bits can be read from any offset in it.
@@ -66,7 +66,7 @@ class wheel_pattern {
         }
     }
 
-  private:
+private:
     u64 period_;
     std::vector<u64> bits_;
 };

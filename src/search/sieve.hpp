@@ -36,12 +36,13 @@ private:
     bool exhausted_ = false;
     bool confirm_ = false;  // survivors still need the exact test
 
-    std::vector<std::uint64_t> words_;  // one bit per odd number, 1 = survivor
+    std::vector<std::uint64_t> words_;      // one bit per odd number, 1 = survivor
     std::vector<std::uint64_t> confirmed_;  // survivors shown prime, not yet handed out
     std::size_t confirmed_next_ = 0;
     std::vector<std::uint32_t> sieving_primes_;  // odd primes from 3, ascending
-    std::vector<std::uint64_t> next_multiple_;   // per sieving prime: bit index of its next odd multiple
-    std::uint64_t sieved_to_ = 0;                // all primes below this are in sieving_primes_
+    std::vector<std::uint64_t>
+        next_multiple_;            // per sieving prime: bit index of its next odd multiple
+    std::uint64_t sieved_to_ = 0;  // all primes below this are in sieving_primes_
 };
 
 }  // namespace zorvanteli
