@@ -25,6 +25,7 @@ void ascending_decimal::set(std::uint64_t n) {
 }
 
 std::size_t ascending_decimal::write_line_slowly(std::uint64_t n, char* out) {
+    if (length_ >= 4) std::memcpy(text_ + length_ - 4, four_digits[low_digits_].data(), 4);
     std::uint64_t gap = n - last_;
     // Gaps between consecutive 64-bit primes stay below 1600; anything larger is a first number.
     if (length_ == 0 || gap >= 100000) {

@@ -33,11 +33,13 @@ public:
     std::size_t write_line(std::uint64_t n, char* out) {
         const std::uint64_t gap = n - last_;
         // Nearly always the gap changes only the last four digits: one table copy.
+        // text_ keeps stale low digits here: storing into it and reading it back whole at the
+        // next line would stall on store forwarding.
         if (length_ >= 4 && gap < 10000 - low_digits_) {
             low_digits_ += static_cast<unsigned>(gap);
-            std::memcpy(text_ + length_ - 4, four_digits[low_digits_].data(), 4);
             last_ = n;
             std::memcpy(out, text_, sizeof text_);
+            std::memcpy(out + length_ - 4, four_digits[low_digits_].data(), 4);
             return length_ + 1;
         }
         return write_line_slowly(n, out);
@@ -50,7 +52,8 @@ private:
     std::uint64_t last_ = 0;
     std::size_t length_ = 0;   // digits in text_
     unsigned low_digits_ = 0;  // last_ % 10000, when last_ has at least four digits
-    char text_[32] = {};       // the digits of last_, a line break, then zeros
+    // The digits of last_ (but for the last four, which may be stale), a line break, zeros.
+    char text_[32] = {};
 };
 
 class listing_writer final : public prime_sink {

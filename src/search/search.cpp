@@ -3,7 +3,7 @@
 #include "search/search.hpp"
 
 #include <algorithm>
-#include <vector>
+#include <memory>
 
 #include "search/sieve.hpp"
 
@@ -16,19 +16,18 @@ search_outcome search_primes(std::uint64_t start, std::uint64_t quota, prime_sin
     // Batches small enough to stay in cache between the sieve and the formatting.
     constexpr std::size_t batch_size = 8192;
     segmented_sieve sieve{start};
-    std::vector<std::uint64_t> batch;
-    batch.reserve(batch_size);
+    const std::unique_ptr<std::uint64_t[]> batch{new std::uint64_t[batch_size]};
     while (outcome.found < quota) {
-        batch.clear();
-        const std::size_t wanted =
-            static_cast<std::size_t>(std::min<std::uint64_t>(batch_size, quota - outcome.found));
-        if (!sieve.next_primes(batch, wanted)) {
+        if (sieve.finished()) {
             outcome.reached_end = true;
             break;
         }
+        const std::size_t wanted =
+            static_cast<std::size_t>(std::min<std::uint64_t>(batch_size, quota - outcome.found));
+        const std::size_t count = sieve.next_primes(std::span{batch.get(), wanted});
+        outcome.found += count;
         // Even an empty batch goes to the sink: it is where interrupts and slow output are noticed.
-        outcome.found += batch.size();
-        if (!sink.take(batch)) {
+        if (!sink.take(std::span{batch.get(), count})) {
             outcome.stopped = true;
             break;
         }

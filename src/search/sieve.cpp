@@ -35,6 +35,23 @@ u64 first_strike(u64 p, u64 low) {
     return offset / 2;
 }
 
+// Strikes the multiples of p at bit indices j, j + p, ... below `bits`, when at most `strikes`
+// of them are; returns the next index, relative to the following segment.
+template <int strikes>
+u64 strike_fixed(u64* words, u64 bits, u64 p, u64 j) {
+    if (j >= bits) return j - bits;
+    words[j / 64] &= ~(u64{1} << (j % 64));
+    u64 hits = 1;
+    for (int t = 1; t < strikes; ++t) {
+        const u64 at = j + static_cast<u64>(t) * p;
+        const bool inside = at < bits;
+        const u64 index = inside ? at : j;  // outside: an empty mask on a word struck already
+        words[index / 64] &= ~(static_cast<u64>(inside) << (index % 64));
+        hits += inside;
+    }
+    return j + hits * p - bits;
+}
+
 // The odd numbers free of a few small primes form a bit pattern that repeats with the product
 // of those primes. Copying it into a segment is much cheaper than striking each small prime's
 // many multiples one at a time.
@@ -134,79 +151,104 @@ void segmented_sieve::sieve_segment() {
     const u64 bits = bits_;  // a local, or every store through `words` would reload it
     const std::uint32_t* const primes = sieving_primes_.data();
     u64* const next = next_multiple_.data();
-    for (std::size_t k = first_unstruck; k < sieving_primes_.size(); ++k) {
+    // Small primes strike many times per segment and their loops predict well.
+    const std::size_t count = sieving_primes_.size();
+    std::size_t k = first_unstruck;
+    for (; k < count && primes[k] < bits / 4; ++k) {
         const u64 p = primes[k];
         u64 j = next[k];
         for (; j < bits; j += p) words[j / 64] &= ~(u64{1} << (j % 64));
         next[k] = j - bits;
     }
+    // Large ones strike one to four times, and a loop would mispredict its end for nearly
+    // every prime: strike a fixed number of times instead, the extra strikes masked to nothing.
+    for (; k < count && primes[k] < bits / 2; ++k)
+        next[k] = strike_fixed<4>(words, bits, primes[k], next[k]);
+    for (; k < count; ++k) next[k] = strike_fixed<2>(words, bits, primes[k], next[k]);
     word_ = 0;
     segment_ready_ = true;
 }
 
-void segmented_sieve::take_survivors(std::vector<u64>& out, std::size_t at_most) {
-    const u64 first = low_ + 1;
+std::size_t segmented_sieve::take_survivors(u64* out, std::size_t room) {
     const std::size_t word_count = static_cast<std::size_t>((bits_ + 63) / 64);
     std::size_t taken = 0;
     for (; word_ < word_count; ++word_) {
         u64 w = words_[word_];
-        while (w != 0) {
-            if (taken == at_most) {
+        const u64 first = low_ + 1 + 128 * word_;  // the odd number of the word's bit 0
+        if (room - taken >= 64) {                  // the whole word fits: no check per survivor
+            for (; w != 0; w &= w - 1)
+                out[taken++] = first + 2 * static_cast<u64>(std::countr_zero(w));
+            continue;
+        }
+        for (; w != 0; w &= w - 1) {
+            if (taken == room) {
                 words_[word_] = w;  // resume inside this word next time
-                return;
+                return taken;
             }
-            out.push_back(first + 2 * (word_ * 64 + static_cast<u64>(std::countr_zero(w))));
-            w &= w - 1;
-            ++taken;
+            out[taken++] = first + 2 * static_cast<u64>(std::countr_zero(w));
         }
     }
+    return taken;
 }
 
 bool segmented_sieve::segment_consumed() const {
     return word_ == (bits_ + 63) / 64 && confirmed_next_ == confirmed_.size();
 }
 
-bool segmented_sieve::next_primes(std::vector<u64>& primes, std::size_t at_most) {
-    std::size_t appended = 0;
-    if (pending_two_ && at_most > 0) {
-        primes.push_back(2);
+std::size_t segmented_sieve::next_primes(std::span<u64> out) {
+    std::size_t count = 0;
+    if (pending_two_ && !out.empty()) {
+        out[count++] = 2;
         pending_two_ = false;
-        ++appended;
     }
     if (!segment_ready_) {
-        if (exhausted_) return false;
+        if (exhausted_) return count;
         sieve_segment();
     }
     if (!confirm_) {
-        const std::size_t before = primes.size();
-        take_survivors(primes, at_most - appended);
-        appended += primes.size() - before;
+        count += take_survivors(out.data() + count, out.size() - count);
     } else {
         // Survivors are confirmed a few hundred at a time, so a small quota costs little.
         constexpr std::size_t confirm_batch = 512;
-        while (appended < at_most) {
+        while (count < out.size()) {
             if (confirmed_next_ == confirmed_.size()) {
-                confirmed_.clear();
+                confirmed_.resize(confirm_batch);
+                confirmed_.resize(take_survivors(confirmed_.data(), confirm_batch));
                 confirmed_next_ = 0;
-                take_survivors(confirmed_, confirm_batch);
                 if (confirmed_.empty()) break;
                 confirmed_.resize(keep_primes(confirmed_));
                 continue;
             }
-            const std::size_t count =
-                std::min(at_most - appended, confirmed_.size() - confirmed_next_);
-            const auto from = confirmed_.begin() + static_cast<std::ptrdiff_t>(confirmed_next_);
-            primes.insert(primes.end(), from, from + static_cast<std::ptrdiff_t>(count));
-            confirmed_next_ += count;
-            appended += count;
+            const std::size_t n = std::min(out.size() - count, confirmed_.size() - confirmed_next_);
+            std::copy_n(confirmed_.begin() + static_cast<std::ptrdiff_t>(confirmed_next_), n,
+                        out.begin() + static_cast<std::ptrdiff_t>(count));
+            confirmed_next_ += n;
+            count += n;
         }
     }
-    if (!segment_consumed()) return true;
-    segment_ready_ = false;
-    if (bits_ == (u64_max - low_) / 2 + 1)
-        exhausted_ = true;
-    else
-        low_ += 2 * bits_;
+    if (segment_consumed()) {
+        segment_ready_ = false;
+        if (bits_ == (u64_max - low_) / 2 + 1)
+            exhausted_ = true;
+        else
+            low_ += 2 * bits_;
+    }
+    return count;
+}
+
+bool segmented_sieve::next_primes(std::vector<u64>& primes, std::size_t at_most) {
+    if (finished()) return false;
+    constexpr std::size_t chunk = 4096;
+    while (at_most > 0) {
+        const std::size_t size = primes.size();
+        const std::size_t wanted = std::min(chunk, at_most);
+        primes.resize(size + wanted);
+        const std::size_t got = next_primes(std::span{primes}.subspan(size));
+        primes.resize(size + got);
+        at_most -= got;
+        // A short answer ends a segment; one call covers at most one segment.
+        if (got < wanted) break;
+    }
     return true;
 }
 

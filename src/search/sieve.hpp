@@ -3,7 +3,9 @@
 // and confirms the survivors with the exact test, which keeps memory small near 2^64.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace zorvanteli {
@@ -17,15 +19,20 @@ public:
     // Primes are produced from `start` upward.
     explicit segmented_sieve(std::uint64_t start);
 
-    // Appends the primes of the next stretch of numbers to `primes` (possibly none) and returns
-    // true, or returns false once 2^64 - 1 has been passed.
+    // Writes the primes of the next stretch of numbers to `out`, as many as fit, and returns
+    // how many; a stretch may hold none. Call until finished().
+    std::size_t next_primes(std::span<std::uint64_t> out);
+    // True once 2^64 - 1 has been passed.
+    bool finished() const { return exhausted_ && !segment_ready_; }
+
+    // The same, appending up to `at_most` primes to `primes`; false once finished.
     bool next_primes(std::vector<std::uint64_t>& primes, std::size_t at_most);
 
 private:
     void extend_sieving_primes(std::uint64_t limit);
     void sieve_segment();
-    // Moves up to `at_most` survivors from the segment's words to `out`.
-    void take_survivors(std::vector<std::uint64_t>& out, std::size_t at_most);
+    // Moves up to `room` survivors from the segment's words to `out`; returns how many.
+    std::size_t take_survivors(std::uint64_t* out, std::size_t room);
     bool segment_consumed() const;
 
     std::uint64_t low_;       // even; the segment holds the odd numbers low_ + 1, low_ + 3, ...
