@@ -60,13 +60,11 @@ public:
     explicit wheel_pattern(std::initializer_list<u64> primes) : period_{1} {
         for (u64 p : primes) period_ *= p;
         // Two words more than a period, so that 64 bits can be read from any offset in it.
-        bits_.assign(static_cast<std::size_t>(period_ / 64 + 3), 0);
-        for (u64 i = 0; i < period_ + 128; ++i) {
-            const u64 n = 2 * i + 1;  // bit i stands for the odd number 2i + 1
-            bool free = true;
-            for (u64 p : primes) free = free && n % p != 0;
-            if (free) bits_[i / 64] |= u64{1} << (i % 64);
-        }
+        const u64 length = period_ + 128;
+        bits_.assign(static_cast<std::size_t>(period_ / 64 + 3), ~u64{0});
+        // Bit i stands for the odd number 2i + 1; the odd multiples of p are i = (p - 1) / 2 + kp.
+        for (u64 p : primes)
+            for (u64 i = (p - 1) / 2; i < length; i += p) bits_[i / 64] &= ~(u64{1} << (i % 64));
     }
 
     // ANDs the pattern into words[0, count), whose first bit stands for the odd number
@@ -111,16 +109,17 @@ segmented_sieve::segmented_sieve(u64 start)
 void segmented_sieve::extend_sieving_primes(u64 limit) {
     if (limit <= sieved_to_) return;
     const u64 upto = std::min<u64>(sieve_bound, std::max<u64>({limit, 2 * sieved_to_, 1024}));
-    // Plain sieve over the odd numbers up to `upto`; small enough to redo from scratch.
-    std::vector<bool> composite(upto / 2 + 1);
+    // Plain sieve over the odd numbers up to `upto` (index i for 2i + 1); small enough to redo
+    // from scratch.
+    std::vector<std::uint8_t> composite(static_cast<std::size_t>(upto / 2 + 1), 0);
     for (u64 i = 1; (2 * i + 1) * (2 * i + 1) <= upto; ++i)
-        if (!composite[i])
+        if (composite[i] == 0)
             for (u64 j = (2 * i + 1) * (2 * i + 1) / 2; j <= upto / 2; j += 2 * i + 1)
-                composite[j] = true;
+                composite[j] = 1;
     // From the first odd number above sieved_to_ (i = 0 would be 1, not a prime).
     for (u64 i = std::max<u64>(1, sieved_to_ / 2); 2 * i + 1 <= upto; ++i) {
         const u64 p = 2 * i + 1;
-        if (p <= sieved_to_ || composite[i]) continue;
+        if (p <= sieved_to_ || composite[i] != 0) continue;
         sieving_primes_.push_back(static_cast<std::uint32_t>(p));
         next_multiple_.push_back(first_strike(p, low_));
     }
