@@ -45,8 +45,8 @@ public:
 
     explicit montgomery(u64 n) : n_{n}, one_{(0 - n) % n} {
         // Newton's iteration for n^-1 mod 2^64: each step doubles the correct low bits.
-        u64 inverse = n;  // right to 3 bits for any odd n
-        for (int i = 0; i < 5; ++i) inverse *= 2 - n * inverse;
+        u64 inverse = (3 * n) ^ 2;  // right to 5 bits for any odd n
+        for (int i = 0; i < 4; ++i) inverse *= 2 - n * inverse;
         inverse_ = inverse;
     }
 

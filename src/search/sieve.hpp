@@ -13,7 +13,7 @@ namespace zorvanteli {
 class segmented_sieve {
 public:
     static constexpr std::uint64_t sieve_bound = std::uint64_t{1} << 21;
-    static constexpr std::size_t segment_bytes = 128 * 1024;
+    static constexpr std::size_t segment_bytes = 256 * 1024;
     static constexpr std::uint64_t segment_span = segment_bytes * 8 * 2;  // odd numbers only
 
     // Primes are produced from `start` upward.
