@@ -82,6 +82,11 @@ public:
 #ifndef _WIN32
         std::signal(SIGPIPE, SIG_IGN);
         std::signal(SIGXFSZ, SIG_IGN);
+        // A standard descriptor that was closed would be the next one handed out: the result
+        // file would become standard output. Keep 0 to 2 taken.
+        for (int fd = 0; fd <= 2; ++fd)
+            if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF)
+                static_cast<void>(::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY));
 #endif
     }
 

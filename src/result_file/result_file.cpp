@@ -34,6 +34,7 @@ result_file open_result_file(const std::string& name, system_seam& system) {
         auto created = system.create_new_file(result.name_);
         if (created) {
             result.file_ = std::move(*created);
+            result.failure_.reset();  // a taken name before this one is no failure
             return result;
         }
         result.failure_ = created.error();
