@@ -1,0 +1,83 @@
+// Checks the search's quota, its end at 2^64 - 1 and on the sink's refusal, and long runs
+// against tabulated primes.
+#include "search/search.hpp"
+
+#include <gtest/gtest.h>
+
+namespace zorvanteli {
+
+using u64 = std::uint64_t;
+constexpr u64 top = ~u64{0};
+
+class recording_sink final : public prime_sink {
+public:
+    std::vector<u64> primes;
+    std::size_t refuse_after = ~std::size_t{0};  // primes taken
+    bool take(std::span<const u64> batch) override {
+        EXPECT_LT(primes.size(), refuse_after) << "called again after refusing";
+        primes.insert(primes.end(), batch.begin(), batch.end());
+        return primes.size() < refuse_after;
+    }
+};
+
+TEST(search, quotas_and_the_end_of_the_range) {
+    const std::vector<u64> last_13 = {
+        18446744073709551113u, 18446744073709551163u, 18446744073709551191u, 18446744073709551253u,
+        18446744073709551263u, 18446744073709551293u, 18446744073709551337u, 18446744073709551359u,
+        18446744073709551427u, 18446744073709551437u, 18446744073709551521u, 18446744073709551533u,
+        18446744073709551557u};
+    const u64 last = last_13.back(), from = 18446744073709551000u;
+    const std::tuple<u64, u64, std::vector<u64>, bool> cases[] = {
+        {0, 12, {2, 3, 5, 7, 11, 13, 17, 19, 23, 29, 31, 37}, false},
+        {1, 2, {2, 3}, false},
+        {3, 2, {3, 5}, false},
+        {24, 3, {29, 31, 37}, false},
+        {25, 1, {29}, false},
+        {0, 0, {}, false},
+        {from, 20, last_13, true},
+        {from, 13, last_13, false},  // the quota is met, not the end
+        {last, 1, {last}, false},
+        {last, 2, {last}, true},
+        {top, 3, {}, true}};
+    for (const auto& [start, quota, primes, reached_end] : cases) {
+        recording_sink sink;
+        const search_outcome outcome = search_primes(start, quota, sink);
+        EXPECT_EQ(sink.primes, primes) << start << ", " << quota;
+        EXPECT_EQ(outcome.found, primes.size()) << start << ", " << quota;
+        EXPECT_EQ(outcome.reached_end, reached_end) << start << ", " << quota;
+        EXPECT_FALSE(outcome.stopped);
+    }
+}
+
+// The last prime of long runs, from PARI/GP and primesieve: one wrong or missing prime
+// anywhere changes it.
+TEST(search, long_runs_end_at_tabulated_primes) {
+    const std::tuple<u64, u64, u64> cases[] = {
+        {0, 664579, 9999991},  // every prime below 10^7
+        {u64{1} << 32, 400000, 4303846003},
+        {(u64{1} << 42) - (1 << 22), 300000, 4398051049723},
+        {(u64{1} << 53) - (1 << 21), 100000, 9007199256316561}};
+    for (const auto& [start, quota, last] : cases) {
+        recording_sink sink;
+        EXPECT_EQ(search_primes(start, quota, sink).found, quota);
+        ASSERT_EQ(sink.primes.size(), quota);
+        EXPECT_EQ(sink.primes.back(), last) << start;
+    }
+    recording_sink sink;  // 188928 primes lie in [2^64 - 2^23, 2^64)
+    const search_outcome outcome = search_primes(top - (1 << 23) + 1, 200000, sink);
+    EXPECT_TRUE(outcome.reached_end);
+    EXPECT_EQ(outcome.found, 188928u);
+}
+
+TEST(search, a_refusing_sink_stops_the_search) {
+    for (const std::size_t refuse_after : {1, 8193, 30000}) {
+        recording_sink sink;
+        sink.refuse_after = refuse_after;
+        const search_outcome outcome = search_primes(u64{1} << 50, 1000000, sink);
+        EXPECT_TRUE(outcome.stopped && !outcome.reached_end);
+        EXPECT_EQ(outcome.found, sink.primes.size());
+        EXPECT_TRUE(sink.primes.size() >= refuse_after && sink.primes.size() < 1000000);
+    }
+}
+
+}  // namespace zorvanteli
