@@ -24,13 +24,17 @@ public:
     int ended_by = 0;
 
     std::time_t now() override { return start_time; }
-    std::expected<std::unique_ptr<output_file>, std::error_code> create_new_file(
-        const std::string& name) override {
+    std::unique_ptr<output_file> create_new_file(const std::string& name,
+                                                 std::error_code& error) override {
         attempts.push_back(name);
-        if (const auto error = create_errors.find(name); error != create_errors.end())
-            return std::unexpected(error->second);
-        if (files.contains(name)) return std::unexpected(make_error_code(std::errc::file_exists));
-        return std::make_unique<file>(*this, files[name]);  // map nodes stay put
+        error.clear();
+        if (const auto found = create_errors.find(name); found != create_errors.end())
+            error = found->second;
+        else if (files.contains(name))
+            error = make_error_code(std::errc::file_exists);
+        else
+            return std::make_unique<file>(*this, files[name]);  // map nodes stay put
+        return nullptr;
     }
     void catch_interrupts() override {}
     void release_interrupts() override {}

@@ -94,16 +94,22 @@ public:
         return std::time(nullptr);
     }
 
-    std::expected<std::unique_ptr<output_file>, std::error_code> create_new_file(
-        const std::string& name) override {
+    std::unique_ptr<output_file> create_new_file(const std::string& name,
+                                                 std::error_code& error) override {
+        error.clear();
 #ifdef _WIN32
         int fd = -1;
         if (::_sopen_s(&fd, name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_TEXT, _SH_DENYNO,
-                       _S_IREAD | _S_IWRITE) != 0)
-            return std::unexpected(last_error());
+                       _S_IREAD | _S_IWRITE) != 0) {
+            error = last_error();
+            return nullptr;
+        }
 #else
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0) return std::unexpected(last_error());
+        if (fd < 0) {
+            error = last_error();
+            return nullptr;
+        }
 #endif
         return std::make_unique<descriptor_file>(fd);
     }

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <ctime>
-#include <expected>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -26,10 +25,11 @@ public:
 
     virtual std::time_t now() = 0;
 
-    // Creates `name` only if nothing of that name exists yet; std::errc::file_exists otherwise.
-    // Never opens, let alone truncates, an existing file.
-    virtual std::expected<std::unique_ptr<output_file>, std::error_code> create_new_file(
-        const std::string& name) = 0;
+    // Creates `name` only if nothing of that name exists yet; otherwise returns null and sets
+    // `error` (std::errc::file_exists when the name is taken). Never opens, let alone truncates,
+    // an existing file.
+    virtual std::unique_ptr<output_file> create_new_file(const std::string& name,
+                                                         std::error_code& error) = 0;
 
     // While caught, an interrupt (Ctrl+C, SIGTERM, SIGHUP) only records itself for
     // pending_interrupt(); otherwise it ends the process at once, as it normally would.

@@ -31,14 +31,14 @@ result_file open_result_file(const std::string& name, system_seam& system) {
     result_file result;
     for (unsigned copy = 1; copy <= max_copies; ++copy) {
         result.name_ = copy == 1 ? name : numbered_name(name, copy);
-        auto created = system.create_new_file(result.name_);
-        if (created) {
-            result.file_ = std::move(*created);
+        std::error_code error;
+        result.file_ = system.create_new_file(result.name_, error);
+        if (result.file_) {
             result.failure_.reset();  // a taken name before this one is no failure
             return result;
         }
-        result.failure_ = created.error();
-        if (created.error() != std::errc::file_exists) break;
+        result.failure_ = error;
+        if (error != std::errc::file_exists) break;
     }
     return result;
 }
