@@ -407,8 +407,8 @@ TEST(result_file, parallel_runs_each_get_a_complete_file) {
     const auto files = folder.files();
     EXPECT_EQ(files.size(), 4u);
     for (const auto& [name, text] : files) {
-        const auto of_run = [&](const char* ending) {
-            return run_name(name, from, std::time(nullptr), ending);
+        const auto of_run = [&, &file_name = name](const char* ending) {
+            return run_name(file_name, from, std::time(nullptr), ending);
         };
         EXPECT_TRUE(of_run(".txt") || of_run(" (2).txt") || of_run(" (3).txt") ||
                     of_run(" (4).txt"))

@@ -24,7 +24,7 @@ TEST(listing, lines_match_to_chars) {
         runs[0].insert(runs[0].end(), {p - 2, p - 1, p, p + 1, 2 * p - 1, 2 * p + 9});
     runs[0].insert(runs[0].end(), {18446744073709551557u, ~0ull - 1, ~0ull});
     for (std::uint64_t g = 1; g < 2000; ++g) runs[1].push_back(999999997000 + g * (g + 1) / 2);
-    for (std::uint64_t gap : {9999, 10000, 99999, 100000, 123456789})
+    for (std::uint64_t gap : {9999u, 10000u, 99999u, 100000u, 123456789u})
         runs[1].push_back(runs[1].back() + gap);
     std::mt19937_64 random{99};
     for (std::uint64_t n = 4; n < ~0ull >> 1; runs[2].push_back(n)) {
@@ -32,7 +32,7 @@ TEST(listing, lines_match_to_chars) {
         n += r % 2 ? 1 + (r >> 8) % (std::uint64_t{1} << (r >> 1) % 20) : n / 1024;
     }
     for (const auto& run : runs) {
-        for (std::size_t first : {0, 1, 3}) {  // the first number is converted afresh
+        for (std::size_t first : {0u, 1u, 3u}) {  // the first number is converted afresh
             ascending_decimal digits;
             std::array<char, 32> out{};  // the most it may write
             for (std::size_t i = first; i < run.size(); ++i)

@@ -70,7 +70,7 @@ TEST(search, long_runs_end_at_tabulated_primes) {
 }
 
 TEST(search, a_refusing_sink_stops_the_search) {
-    for (const std::size_t refuse_after : {1, 8193, 30000}) {
+    for (const std::size_t refuse_after : {std::size_t{1}, std::size_t{8193}, std::size_t{30000}}) {
         recording_sink sink;
         sink.refuse_after = refuse_after;
         const search_outcome outcome = search_primes(u64{1} << 50, 1000000, sink);

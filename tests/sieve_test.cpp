@@ -28,7 +28,7 @@ static void expect_matches_oracle(u64 start) {
     for (std::size_t call = 0; !sieve.finished() && (primes.empty() || primes.back() < limit);
          ++call) {
         const std::size_t before = primes.size(),
-                          wanted = std::array{1, 3, 64, 700, 8192}[call % 5];
+                          wanted = std::array<std::size_t, 5>{1, 3, 64, 700, 8192}[call % 5];
         if (call % 2 == 0) {
             primes.resize(before + wanted);
             primes.resize(before + sieve.next_primes(std::span{primes}.subspan(before)));
