@@ -10,9 +10,9 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cmath>
 #include <utility>
 
+#include "search/integer_sqrt.hpp"
 #include "search/montgomery.hpp"
 
 namespace zorvanteli {
@@ -36,13 +36,6 @@ int jacobi(u64 a, u64 n) {
         a %= n;
     }
     return n == 1 ? result : 0;
-}
-
-bool is_square(u64 n) {
-    u64 r = static_cast<u64>(std::sqrt(static_cast<double>(n)));
-    while (r > 0xFFFFFFFF || r * r > n) --r;
-    while (r < 0xFFFFFFFF && (r + 1) * (r + 1) <= n) ++r;
-    return r * r == n;
 }
 
 // Strong probable prime to base 2, for `lanes` numbers at once. Multiplying by 2 is a doubling,
@@ -89,7 +82,7 @@ u64 lucas_parameter(u64 n) {
         if (j == -1) return p;
         if (j == 0) return 0;  // n shares a factor with the small p^2 - 4
         // No P works for a square; the search would never end.
-        if (p == 20 && is_square(n)) return 0;
+        if (p == 20 && integer_sqrt(n) * integer_sqrt(n) == n) return 0;
     }
 }
 
@@ -177,10 +170,8 @@ std::array<montgomery, lanes> forms(const std::array<u64, lanes>& n) {
 std::size_t keep_primes(std::span<u64> numbers) {
     // Base 2 first for all of them: it rejects nearly every composite, and what passes fills
     // the lanes of the dearer Lucas test.
-    const std::size_t probable =
-        keep_passing<base_2_lanes>(numbers, [](const std::array<u64, base_2_lanes>& n) {
-            return base_2_test(forms(n));
-        });
+    const std::size_t probable = keep_passing<base_2_lanes>(
+        numbers, [](const std::array<u64, base_2_lanes>& n) { return base_2_test(forms(n)); });
     return keep_passing<lucas_lanes>(
         numbers.first(probable), [](const std::array<u64, lucas_lanes>& n) {
             std::array<u64, lucas_lanes> parameter{};

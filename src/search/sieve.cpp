@@ -3,12 +3,12 @@
 
 #include <algorithm>
 #include <bit>
-#include <cmath>
 #include <initializer_list>
 #include <iterator>
 #include <limits>
 
 #include "search/baillie_psw.hpp"
+#include "search/integer_sqrt.hpp"
 
 namespace zorvanteli {
 namespace {
@@ -16,14 +16,6 @@ namespace {
 using u64 = std::uint64_t;
 constexpr u64 u64_max = std::numeric_limits<u64>::max();
 constexpr std::size_t segment_bits = segmented_sieve::segment_bytes * 8;
-
-u64 isqrt(u64 n) {
-    constexpr u64 largest_root = 0xFFFFFFFF;  // its square is the largest that fits
-    u64 r = std::min(largest_root, static_cast<u64>(std::sqrt(static_cast<double>(n))));
-    while (r * r > n) --r;
-    while (r < largest_root && (r + 1) * (r + 1) <= n) ++r;
-    return r;
-}
 
 // Bit index (odd numbers counted from low + 1) of the first multiple of p that the sieve must
 // strike: p^2 or the first odd multiple at or above low + 1, whichever is larger.
@@ -130,7 +122,7 @@ void segmented_sieve::sieve_segment() {
     const u64 remaining = (u64_max - low_) / 2 + 1;  // odd numbers from low_ + 1 to 2^64 - 1
     bits_ = std::min<u64>(segment_bits, remaining);
     const u64 high = low_ + 2 * bits_ - 1;
-    const u64 root = isqrt(high);
+    const u64 root = integer_sqrt(high);
     extend_sieving_primes(std::min(root, sieve_bound));
     confirm_ = root > sieve_bound;
 
