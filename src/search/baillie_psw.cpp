@@ -20,7 +20,7 @@ namespace {
 
 using u64 = std::uint64_t;
 // Measured best on a current x86-64: more lanes spill registers, fewer leave the multiplier idle.
-constexpr std::size_t base_2_lanes = 4;
+constexpr std::size_t base_2_lanes = 8;
 constexpr std::size_t lucas_lanes = 4;
 
 // Jacobi symbol (a/n) for odd n.
@@ -40,8 +40,8 @@ int jacobi(u64 a, u64 n) {
 
 // Strong probable prime to base 2, for `lanes` numbers at once. Multiplying by 2 is a doubling,
 // so only the squarings cost multiplications.
-template <std::size_t lanes>
-std::array<bool, lanes> base_2_test(const std::array<montgomery, lanes>& m) {
+template <typename arithmetic, std::size_t lanes>
+std::array<bool, lanes> base_2_test(const std::array<arithmetic, lanes>& m) {
     std::array<u64, lanes> odd_part{};
     std::array<int, lanes> twos{};
     std::array<u64, lanes> x{};
@@ -63,10 +63,10 @@ std::array<bool, lanes> base_2_test(const std::array<montgomery, lanes>& m) {
     }
     std::array<bool, lanes> probable{};
     for (std::size_t i = 0; i < lanes; ++i) {
-        u64 y = x[i];
+        u64 y = m[i].normalize(x[i]);
         bool passed = y == m[i].one() || y == m[i].minus_one();
         for (int s = 1; s < twos[i] && !passed; ++s) {
-            y = m[i].multiply(y, y);
+            y = m[i].normalize(m[i].multiply(y, y));
             if (y == m[i].one()) break;
             passed = y == m[i].minus_one();
         }
@@ -88,8 +88,8 @@ u64 lucas_parameter(u64 n) {
 
 // Extra strong Lucas probable prime with Q = 1, for `lanes` numbers at once, from the ladder
 // of V alone: n + 1 = d * 2^s; U_d = 0 exactly when 2 V_(d+1) = P V_d.
-template <std::size_t lanes>
-std::array<bool, lanes> lucas_test(const std::array<montgomery, lanes>& m,
+template <typename arithmetic, std::size_t lanes>
+std::array<bool, lanes> lucas_test(const std::array<arithmetic, lanes>& m,
                                    const std::array<u64, lanes>& parameter) {
     std::array<u64, lanes> d{};
     std::array<int, lanes> twos{};
@@ -102,7 +102,7 @@ std::array<bool, lanes> lucas_test(const std::array<montgomery, lanes>& m,
         const u64 n_plus_1 = m[i].modulus() + 1;
         twos[i] = std::countr_zero(n_plus_1);
         d[i] = n_plus_1 >> twos[i];
-        two_form[i] = m[i].add(m[i].one(), m[i].one());
+        two_form[i] = m[i].normalize(m[i].add(m[i].one(), m[i].one()));
         // P * 2^64 mod n by doubling and adding: P is small, and a 128-bit division is dear.
         p_form[i] = 0;
         for (int b = 63 - std::countl_zero(parameter[i] | 1); b >= 0; --b) {
@@ -128,12 +128,14 @@ std::array<bool, lanes> lucas_test(const std::array<montgomery, lanes>& m,
     std::array<bool, lanes> probable{};
     for (std::size_t i = 0; i < lanes; ++i) {
         const u64 minus_two = m[i].modulus() - two_form[i];
-        const bool u_is_zero = m[i].add(v_next[i], v_next[i]) == m[i].multiply(p_form[i], v[i]);
-        bool passed = u_is_zero && (v[i] == two_form[i] || v[i] == minus_two);
-        u64 w = v[i];
+        const u64 v_d = m[i].normalize(v[i]);
+        const bool u_is_zero = m[i].normalize(m[i].add(v_next[i], v_next[i])) ==
+                               m[i].normalize(m[i].multiply(p_form[i], v[i]));
+        bool passed = u_is_zero && (v_d == two_form[i] || v_d == minus_two);
+        u64 w = v_d;
         for (int r = 0; r < twos[i] - 1 && !passed; ++r) {
             passed = w == 0;
-            w = m[i].subtract(m[i].multiply(w, w), two_form[i]);
+            w = m[i].normalize(m[i].subtract(m[i].multiply(w, w), two_form[i]));
         }
         probable[i] = passed;
     }
@@ -156,31 +158,40 @@ std::size_t keep_passing(std::span<u64> numbers, lane_test test) {
     return kept;
 }
 
-template <std::size_t lanes, std::size_t... lane>
-std::array<montgomery, lanes> forms(const std::array<u64, lanes>& n, std::index_sequence<lane...>) {
-    return {montgomery{n[lane]}...};
+template <typename arithmetic, std::size_t lanes, std::size_t... lane>
+std::array<arithmetic, lanes> forms(const std::array<u64, lanes>& n, std::index_sequence<lane...>) {
+    return {arithmetic{n[lane]}...};
 }
-template <std::size_t lanes>
-std::array<montgomery, lanes> forms(const std::array<u64, lanes>& n) {
-    return forms<lanes>(n, std::make_index_sequence<lanes>{});
+template <typename arithmetic, std::size_t lanes>
+std::array<arithmetic, lanes> forms(const std::array<u64, lanes>& n) {
+    return forms<arithmetic, lanes>(n, std::make_index_sequence<lanes>{});
+}
+
+template <typename arithmetic>
+std::size_t keep_probable_primes(std::span<u64> numbers) {
+    // Base 2 first for all of them: it rejects nearly every composite, and what passes fills
+    // the lanes of the dearer Lucas test.
+    const std::size_t probable = keep_passing<base_2_lanes>(
+        numbers,
+        [](const std::array<u64, base_2_lanes>& n) { return base_2_test(forms<arithmetic>(n)); });
+    return keep_passing<lucas_lanes>(
+        numbers.first(probable), [](const std::array<u64, lucas_lanes>& n) {
+            std::array<u64, lucas_lanes> parameter{};
+            for (std::size_t i = 0; i < lucas_lanes; ++i) parameter[i] = lucas_parameter(n[i]);
+            std::array<bool, lucas_lanes> passed = lucas_test(forms<arithmetic>(n), parameter);
+            for (std::size_t i = 0; i < lucas_lanes; ++i)
+                passed[i] = passed[i] && parameter[i] != 0;
+            return passed;
+        });
 }
 
 }  // namespace
 
 std::size_t keep_primes(std::span<u64> numbers) {
-    // Base 2 first for all of them: it rejects nearly every composite, and what passes fills
-    // the lanes of the dearer Lucas test.
-    const std::size_t probable = keep_passing<base_2_lanes>(
-        numbers, [](const std::array<u64, base_2_lanes>& n) { return base_2_test(forms(n)); });
-    return keep_passing<lucas_lanes>(
-        numbers.first(probable), [](const std::array<u64, lucas_lanes>& n) {
-            std::array<u64, lucas_lanes> parameter{};
-            for (std::size_t i = 0; i < lucas_lanes; ++i) parameter[i] = lucas_parameter(n[i]);
-            std::array<bool, lucas_lanes> passed = lucas_test(forms(n), parameter);
-            for (std::size_t i = 0; i < lucas_lanes; ++i)
-                passed[i] = passed[i] && parameter[i] != 0;
-            return passed;
-        });
+    const bool all_small =
+        std::ranges::all_of(numbers, [](u64 n) { return n < lazy_montgomery::limit; });
+    return all_small ? keep_probable_primes<lazy_montgomery>(numbers)
+                     : keep_probable_primes<montgomery>(numbers);
 }
 
 }  // namespace zorvanteli
