@@ -3,8 +3,8 @@
 // against every base-2 strong pseudoprime below 2^64, it has no counterexample there; it costs
 // about three modular exponentiations where the seven-base Miller-Rabin costs seven.
 //
-// A single exponentiation is one long chain of dependent multiplications. Running `lanes`
-// numbers side by side fills the multiplier's pipeline instead of waiting on it.
+// A single exponentiation is one long chain of dependent multiplications. Running several
+// numbers side by side, in lanes, fills the multiplier's pipeline instead of waiting on it.
 #include "search/baillie_psw.hpp"
 
 #include <algorithm>

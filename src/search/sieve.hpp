@@ -1,6 +1,6 @@
 // A segmented sieve of Eratosthenes over odd numbers that walks upward from any 64-bit start.
 // Below sieve_bound^2 it is exact on its own; above, it sieves by the primes up to sieve_bound
-// and confirms the survivors with the exact test, which keeps memory small near 2^64.
+// and confirms the survivors with the Baillie-PSW test, which keeps memory small near 2^64.
 #pragma once
 
 #include <cstddef>
@@ -47,9 +47,9 @@ private:
     std::vector<std::uint64_t> confirmed_;  // survivors shown prime, not yet handed out
     std::size_t confirmed_next_ = 0;
     std::vector<std::uint32_t> sieving_primes_;  // odd primes from 3, ascending
-    std::vector<std::uint64_t>
-        next_multiple_;            // per sieving prime: bit index of its next odd multiple
-    std::uint64_t sieved_to_ = 0;  // all primes below this are in sieving_primes_
+    // Per sieving prime: the bit index, in the current segment, of its next odd multiple.
+    std::vector<std::uint64_t> next_multiple_;
+    std::uint64_t sieved_to_ = 0;  // all odd primes up to this are in sieving_primes_
 };
 
 }  // namespace zorvanteli
