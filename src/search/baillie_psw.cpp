@@ -75,10 +75,42 @@ std::array<bool, lanes> base_2_test(const std::array<arithmetic, lanes>& m) {
     return probable;
 }
 
+// Jacobi symbol (d/n) for a constant d and odd n: by reciprocity it takes n mod d, which the
+// compiler computes with a multiplication instead of a division.
+template <u64 d>
+int jacobi_of_constant(u64 n) {
+    constexpr int twos = std::countr_zero(d);
+    constexpr u64 odd = d >> twos;
+    int result = 1;
+    if ((twos & 1) && (n % 8 == 3 || n % 8 == 5)) result = -result;  // (2/n)
+    if (odd % 4 == 3 && n % 4 == 3) result = -result;
+    return odd == 1 ? result : result * jacobi(n % odd, odd);
+}
+
+// (p^2 - 4 / n); the first few p settle nearly every n, so they get constant divisors.
+int lucas_jacobi(u64 p, u64 n) {
+    switch (p) {
+        case 3:
+            return jacobi_of_constant<5>(n);
+        case 4:
+            return jacobi_of_constant<12>(n);
+        case 5:
+            return jacobi_of_constant<21>(n);
+        case 6:
+            return jacobi_of_constant<32>(n);
+        case 7:
+            return jacobi_of_constant<45>(n);
+        case 8:
+            return jacobi_of_constant<60>(n);
+        default:
+            return jacobi(p * p - 4, n);
+    }
+}
+
 // P for the Lucas test, or 0 when n is shown composite on the way.
 u64 lucas_parameter(u64 n) {
     for (u64 p = 3;; ++p) {
-        const int j = jacobi(p * p - 4, n);
+        const int j = lucas_jacobi(p, n);
         if (j == -1) return p;
         if (j == 0) return 0;  // n shares a factor with the small p^2 - 4
         // No P works for a square; the search would never end.
