@@ -39,16 +39,18 @@ inline std::uint64_t reduce_wide(std::uint64_t high, std::uint64_t low, std::uin
 #endif
 }
 
+// n^-1 mod 2^64 for odd n, by Newton's iteration: each step doubles the correct low bits.
+inline std::uint64_t inverse_mod_2_64(std::uint64_t n) {
+    std::uint64_t inverse = (3 * n) ^ 2;  // right to 5 bits for any odd n
+    for (int i = 0; i < 4; ++i) inverse *= 2 - n * inverse;
+    return inverse;
+}
+
 class montgomery {
 public:
     using u64 = std::uint64_t;
 
-    explicit montgomery(u64 n) : n_{n}, one_{(0 - n) % n} {
-        // Newton's iteration for n^-1 mod 2^64: each step doubles the correct low bits.
-        u64 inverse = (3 * n) ^ 2;  // right to 5 bits for any odd n
-        for (int i = 0; i < 4; ++i) inverse *= 2 - n * inverse;
-        inverse_ = inverse;
-    }
+    explicit montgomery(u64 n) : n_{n}, one_{(0 - n) % n}, inverse_{inverse_mod_2_64(n)} {}
 
     u64 modulus() const { return n_; }
     u64 one() const { return one_; }
@@ -82,7 +84,7 @@ public:
 private:
     u64 n_;
     u64 one_;
-    u64 inverse_ = 0;
+    u64 inverse_;
 };
 
 // The same for n < 2^62, with values kept in [0, 2n) instead of [0, n): a product then needs
@@ -93,11 +95,8 @@ public:
     using u64 = std::uint64_t;
     static constexpr u64 limit = u64{1} << 62;
 
-    explicit lazy_montgomery(u64 n) : n_{n}, twice_n_{2 * n}, one_{(0 - n) % n} {
-        u64 inverse = (3 * n) ^ 2;  // right to 5 bits for any odd n
-        for (int i = 0; i < 4; ++i) inverse *= 2 - n * inverse;
-        negated_inverse_ = 0 - inverse;
-    }
+    explicit lazy_montgomery(u64 n)
+        : n_{n}, twice_n_{2 * n}, one_{(0 - n) % n}, negated_inverse_{0 - inverse_mod_2_64(n)} {}
 
     u64 modulus() const { return n_; }
     u64 one() const { return one_; }
@@ -121,7 +120,7 @@ private:
     u64 n_;
     u64 twice_n_;
     u64 one_;
-    u64 negated_inverse_ = 0;
+    u64 negated_inverse_;
 };
 
 }  // namespace zorvanteli

@@ -27,6 +27,12 @@ u64 first_strike(u64 p, u64 low) {
     return offset / 2;
 }
 
+// Strikes the bits j, j + p, ... below `end`; returns the first index at or past it.
+inline u64 strike_below(u64* words, u64 p, u64 j, u64 end) {
+    for (; j < end; j += p) words[j / 64] &= ~(u64{1} << (j % 64));
+    return j;
+}
+
 // Strikes the multiples of p at bit indices j, j + p, ... below `bits`, when at most `strikes`
 // of them are; returns the next index, relative to the following segment.
 template <int strikes>
@@ -150,23 +156,15 @@ void segmented_sieve::sieve_segment() {
     while (small_end < count && primes[small_end] < piece_bits / 8) ++small_end;
     for (u64 piece_end = std::min(bits, piece_bits);;
          piece_end = std::min(bits, piece_end + piece_bits)) {
-        for (std::size_t k = first_unstruck; k < small_end; ++k) {
-            const u64 p = primes[k];
-            u64 j = next[k];
-            for (; j < piece_end; j += p) words[j / 64] &= ~(u64{1} << (j % 64));
-            next[k] = j;
-        }
+        for (std::size_t k = first_unstruck; k < small_end; ++k)
+            next[k] = strike_below(words, primes[k], next[k], piece_end);
         if (piece_end == bits) break;
     }
     for (std::size_t k = first_unstruck; k < small_end; ++k) next[k] -= bits;
     // Medium ones strike several times, and their loops still predict well.
     std::size_t k = small_end;
-    for (; k < count && primes[k] < bits / 4; ++k) {
-        const u64 p = primes[k];
-        u64 j = next[k];
-        for (; j < bits; j += p) words[j / 64] &= ~(u64{1} << (j % 64));
-        next[k] = j - bits;
-    }
+    for (; k < count && primes[k] < bits / 4; ++k)
+        next[k] = strike_below(words, primes[k], next[k], bits) - bits;
     // Large ones strike one to four times, and a loop would mispredict its end for nearly
     // every prime: strike a fixed number of times instead, the extra strikes masked to nothing.
     for (; k < count && primes[k] < bits / 2; ++k)
