@@ -9,7 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "search/listing.hpp"
+#include "listing/listing.hpp"
 #include "search/primality.hpp"
 #include "search/sieve.hpp"
 

@@ -1,6 +1,6 @@
 // Checks the listing's lines against std::to_chars, and that its blocks reach the result file
 // before the console, whole and identical.
-#include "search/listing.hpp"
+#include "listing/listing.hpp"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 
 #include "dialogue/number_reading.hpp"
 #include "result_file/result_file.hpp"
-#include "search/listing.hpp"
+#include "listing/listing.hpp"
 #include "search/search.hpp"
 
 namespace zorvanteli {

@@ -1,5 +1,5 @@
 // The listing's line format (decimal digits and a line break) and its block buffering.
-#include "search/listing.hpp"
+#include "listing/listing.hpp"
 
 #include <algorithm>
 #include <array>
