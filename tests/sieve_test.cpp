@@ -65,4 +65,34 @@ TEST(sieve, matches_single_number_test_across_segments) {
     for (int i = 0; i < 8; ++i) expect_matches_oracle(random() >> (random() % 64));
 }
 
+// One sieve reset from range to range, as a worker thread uses it: each range gives exactly the
+// primes between its ends, including ranges of one number, empty ones and the top of the range.
+TEST(sieve, ranges_after_reset_hold_exactly_their_primes) {
+    const std::pair<u64, u64> ranges[] = {{0, 2},
+                                          {2, 2},
+                                          {3, 3},
+                                          {4, 4},
+                                          {9, 4},
+                                          {1000, 1100},
+                                          {span - 50, 100},
+                                          {0, 1000000},
+                                          {top - 200, top},
+                                          {top - 59, 1},
+                                          {1ull << 42, 1000},
+                                          {999999999989, 0},
+                                          {5, 60}};
+    segmented_sieve sieve{0, 0};
+    for (const auto& [low, length] : ranges) {
+        const u64 high = low > top - length ? top : low + length;
+        SCOPED_TRACE(testing::Message() << low << ".." << high);
+        sieve.reset(low, high);
+        std::vector<u64> found;
+        while (!sieve.finished()) ASSERT_TRUE(sieve.next_primes(found, 1000));
+        std::vector<u64> expected;
+        for (u64 n = low; n <= high && n >= low; ++n)
+            if (is_prime_candidate(n)) expected.push_back(n);
+        EXPECT_EQ(found, expected);
+    }
+}
+
 }  // namespace zorvanteli

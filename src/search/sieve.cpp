@@ -14,7 +14,6 @@ namespace zorvanteli {
 namespace {
 
 using u64 = std::uint64_t;
-constexpr u64 u64_max = std::numeric_limits<u64>::max();
 constexpr std::size_t segment_bits = segmented_sieve::segment_bytes * 8;
 
 // Bit index (odd numbers counted from low + 1) of the first multiple of p that the sieve must
@@ -101,8 +100,27 @@ const std::vector<wheel_pattern>& wheel_patterns() {
 
 }  // namespace
 
-segmented_sieve::segmented_sieve(u64 start)
-    : low_{start & ~u64{1}}, pending_two_{start <= 2}, words_(segment_bits / 64) {}
+// The odd numbers from low_ + 1 to stop_; stop_ > low_.
+u64 segmented_sieve::odd_numbers_left() const {
+    const u64 distance = stop_ - low_;
+    return distance / 2 + (distance & 1);
+}
+
+segmented_sieve::segmented_sieve(u64 start, u64 stop) : words_(segment_bits / 64) {
+    reset(start, stop);
+}
+
+void segmented_sieve::reset(u64 start, u64 stop) {
+    low_ = start & ~u64{1};
+    stop_ = stop;
+    pending_two_ = start <= 2 && stop >= 2;
+    segment_ready_ = false;
+    exhausted_ = stop < start || stop <= low_;  // no odd number in range
+    confirmed_.clear();
+    confirmed_next_ = 0;
+    for (std::size_t k = 0; k < sieving_primes_.size(); ++k)
+        next_multiple_[k] = first_strike(sieving_primes_[k], low_);
+}
 
 void segmented_sieve::extend_sieving_primes(u64 limit) {
     if (limit <= sieved_to_) return;
@@ -125,8 +143,7 @@ void segmented_sieve::extend_sieving_primes(u64 limit) {
 }
 
 void segmented_sieve::sieve_segment() {
-    const u64 remaining = (u64_max - low_) / 2 + 1;  // odd numbers from low_ + 1 to 2^64 - 1
-    bits_ = std::min<u64>(segment_bits, remaining);
+    bits_ = std::min<u64>(segment_bits, odd_numbers_left());
     const u64 high = low_ + 2 * bits_ - 1;
     const u64 root = integer_sqrt(high);
     extend_sieving_primes(std::min(root, sieve_bound));
@@ -233,7 +250,7 @@ std::size_t segmented_sieve::next_primes(std::span<u64> out) {
     }
     if (segment_consumed()) {
         segment_ready_ = false;
-        if (bits_ == (u64_max - low_) / 2 + 1)
+        if (bits_ == odd_numbers_left())
             exhausted_ = true;
         else
             low_ += 2 * bits_;
