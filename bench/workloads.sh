@@ -1,30 +1,39 @@
 #!/usr/bin/env bash
-# Times whole runs of zorvanteli against primesieve over the same ranges, checks that both list
-# the same primes, and prints the results as a Markdown table.
-# Usage: bench/workloads.sh [path/to/zorvanteli]   (default: build/release/zorvanteli)
+# Times whole runs of zorvanteli against a peer primesieve over the same ranges, alternating the two
+# programs run by run, checks that both list the same primes, and prints a Markdown table of medians.
+#
+# Usage: PEER=path/to/primesieve bench/workloads.sh [path/to/zorvanteli]
+#   PEER   the primesieve to compare with (default: the one on the PATH); run as
+#          `primesieve -t1 START STOP --print > file`, STOP being the last prime of our listing
+#   RUNS   timed runs of each program per workload (default 5)
+#   CPUS   pin both programs to these processors with taskset, e.g. CPUS=0 for one core
+#   ROWS   the workloads to run, by number (default: all), e.g. ROWS="1 2"
 set -euo pipefail
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
 program=${1:-$repo/build/release/zorvanteli}
 [[ -x $program ]] || { echo "no program at $program; build it with: cmake --preset release && cmake --build --preset release" >&2; exit 2; }
 program=$(cd "$(dirname "$program")" && pwd)/$(basename "$program")
+peer=${PEER:-$(command -v primesieve || true)}
+[[ -n $peer && -x $peer ]] || { echo "no primesieve: set PEER to its path" >&2; exit 2; }
+peer=$(cd "$(dirname "$peer")" && pwd)/$(basename "$peer")
 runs=${RUNS:-5}
+[[ -x /usr/bin/time ]] || { echo "needs /usr/bin/time for CPU time and peak memory (package time)" >&2; exit 2; }
+pin=()
+[[ -n ${CPUS:-} ]] && pin=(taskset -c "$CPUS")
 last_u64=18446744073709551615
 
-# start, count, label
+# number, start, count, whether the write floor is measured, label
 workloads=(
-  "0 10000000 first 10^7 primes"
-  "1000000000000 10000000 10^7 primes from 10^12"
-  "1000000000000000000 1000000 10^6 primes from 10^18"
-  "1000000000000000000 1000 1000 primes from 10^18"
-  "18446744073709550000 30 30 primes from 18446744073709550000 (to the end)"
+  "1 0 10000000 floor first 10^7 primes"
+  "2 1000000000000 10000000 floor 10^7 primes from 10^12"
+  "3 1000000000000000000 1000000 - 10^6 primes from 10^18"
+  "4 10000000000000000000 10000000 - 10^7 primes from 10^19"
+  "5 0 100000000 floor first 10^8 primes (1 GB)"
+  "6 1000000000000000000 1000 - 1000 primes from 10^18"
+  "7 18446744073709550000 30 - 30 primes from 18446744073709550000 (to the end)"
 )
-
-have_primesieve=false
-command -v primesieve > /dev/null && have_primesieve=true
-have_hyperfine=false
-command -v hyperfine > /dev/null && have_hyperfine=true
-[[ -x /usr/bin/time ]] || { echo "needs /usr/bin/time for the peak memory (package time)" >&2; exit 2; }
+selected=${ROWS:-1 2 3 4 5 6 7}
 
 # On the local disk beside the build, not on a tmpfs: writing the listing is part of the work.
 mkdir -p "$repo/build"
@@ -32,103 +41,78 @@ work=$(mktemp -d "$repo/build/workloads.XXXXXX")
 trap 'rm -rf -- "$work"' EXIT
 cd "$work"
 
-# Best (lowest) wall time in seconds of `runs` runs of a shell command, after `prepare`; the
-# best is the run least disturbed by the rest of the machine.
-best_time() {
-  local command=$1 prepare=$2
-  if $have_hyperfine; then
-    # Its warnings about outliers would break up the table; its errors still show.
-    if ! hyperfine --runs "$runs" --warmup 1 --style none --prepare "$prepare" \
-      --export-json timing.json "$command" > /dev/null 2> hyperfine.err; then
-      cat hyperfine.err >&2
-      exit 1
-    fi
-    sed -n 's/^ *"min": *\([0-9.e+-]*\),*$/\1/p' timing.json | head -n 1
-    rm -f timing.json
-  else
-    local best="" i t0 t1
-    for ((i = 0; i < runs; ++i)); do
-      eval "$prepare"
-      t0=$(date +%s.%N)
-      eval "$command"
-      t1=$(date +%s.%N)
-      best=$(awk -v a="$t0" -v b="$t1" -v best="$best" \
-        'BEGIN { t = b - a; if (best == "" || t < best) best = t; printf "%.6f", best }')
-    done
-    echo "$best"
-  fi
+# Runs a command under /usr/bin/time, its standard input and output redirected as given, and
+# appends "wall_seconds cpu_seconds peak_kib" to a file. The wall time comes from the nanosecond
+# clock, as /usr/bin/time gives only hundredths.
+measure() {  # times_file input output command...
+  local times=$1 input=$2 output=$3 t0 t1 user sys kib
+  shift 3
+  t0=$(date +%s%N)
+  /usr/bin/time -f '%U %S %M' -o time.out "${pin[@]}" "$@" < "$input" > "$output"
+  t1=$(date +%s%N)
+  read -r user sys kib < time.out
+  awk -v w="$((t1 - t0))" -v u="$user" -v s="$sys" -v k="$kib" \
+    'BEGIN { printf "%.6f %.2f %d\n", w / 1e9, u + s, k }' >> "$times"
 }
 
-# Peak resident memory in MiB from a `/usr/bin/time -f '%e %M'` record.
-peak_mib() {
-  awk '{ printf "%.1f", $2 / 1024 }' "$1"
+# Median of the numbers on standard input.
+median() {
+  sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) printf "%.6f", v[(NR + 1) / 2]; else printf "%.6f", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
-
-clear_results='rm -f -- ./*.txt'
-quoted_program=$(printf %q "$program")
-failed=false
 
 echo "zorvanteli: $program"
-if $have_primesieve; then
-  echo "primesieve: $(primesieve --version 2>&1 | head -n 1), one thread (-t1)"
-else
-  echo "primesieve: not installed, its columns are left out"
-fi
-echo "timing: best of $runs runs ($($have_hyperfine && echo hyperfine || echo 'date +%s.%N'))," \
-  "peak memory from /usr/bin/time"
-$have_primesieve && echo "ratio: zorvanteli s / primesieve s, below 1 when zorvanteli is faster"
+echo "peer: $("$peer" --version 2>&1 | head -n 1), one thread (-t1)"
+echo "runs: $runs of each, alternating; medians${CPUS:+; both pinned to processors $CPUS}"
+echo "ratio: zorvanteli / primesieve, below 1 when zorvanteli is faster; cpu/wall: zorvanteli's"
+echo "(user + system) / wall time; peak: resident memory"
 echo
+echo "| workload | zorvanteli s | primesieve s | ratio | cpu/wall | zorvanteli peak MiB | primesieve peak MiB | write floor s | same listing |"
+echo "| --- | ---: | ---: | ---: | ---: | ---: | ---: | ---: | --- |"
 
-if $have_primesieve; then
-  echo "| workload | zorvanteli s | primesieve s | ratio | zorvanteli peak MiB | primesieve peak MiB | same listing |"
-  echo "| --- | ---: | ---: | ---: | ---: | ---: | --- |"
-else
-  echo "| workload | zorvanteli s | zorvanteli peak MiB |"
-  echo "| --- | ---: | ---: |"
-fi
-
+failed=false
 for workload in "${workloads[@]}"; do
-  read -r start count label <<< "$workload"
-  ours="printf '$start\n$count\n\n' | $quoted_program > /dev/null"
+  read -r number start count want_floor label <<< "$workload"
+  [[ " $selected " == *" $number "* ]] || continue
 
-  # One measured run leaves the listing behind, for the stop number and the comparison.
-  eval "$clear_results"
-  printf '%s\n%s\n\n' "$start" "$count" |
-    /usr/bin/time -f '%e %M' -o ours.rss "$program" > /dev/null ||
-    { echo "zorvanteli failed on: $label" >&2; exit 1; }
+  printf '%s\n%s\n\n' "$start" "$count" > answers
+  # One untimed run of each leaves the listings to compare and gives the peer its stop number.
+  rm -f -- ./*.txt
+  "${pin[@]}" "$program" < answers > /dev/null
   result=(./*.txt)
-  [[ ${#result[@]} -eq 1 && -f ${result[0]} ]] ||
-    { echo "expected one result file after: $label" >&2; exit 1; }
+  [[ ${#result[@]} -eq 1 && -f ${result[0]} ]] || { echo "expected one result file after: $label" >&2; exit 1; }
   mv -- "${result[0]}" ours.list
   found=$(wc -l < ours.list)
-  if ((found < count)); then
-    stop=$last_u64  # the search ran into the end of the 64-bit range
-  else
-    stop=$(tail -n 1 ours.list)
-  fi
+  bytes=$(wc -c < ours.list)
+  stop=$last_u64  # the search ran into the end of the 64-bit range
+  ((found < count)) || stop=$(tail -n 1 ours.list)
+  "${pin[@]}" "$peer" -t1 "$start" "$stop" --print > primesieve.list
+  if cmp -s ours.list primesieve.list; then same=OK; else same=DIFF; failed=true; fi
+  rm -f ours.list primesieve.list
 
-  ours_s=$(best_time "$ours" "$clear_results")
-  ours_mib=$(peak_mib ours.rss)
-
-  if $have_primesieve; then
-    theirs="primesieve -t1 $start $stop --print > primesieve.list"
-    /usr/bin/time -f '%e %M' -o theirs.rss primesieve -t1 "$start" "$stop" --print > primesieve.list
-    if cmp -s ours.list primesieve.list; then
-      same=OK
-    else
-      same=DIFF
-      failed=true
+  : > ours.times; : > theirs.times; : > floor.times
+  for ((i = 0; i < runs; ++i)); do
+    measure ours.times answers /dev/null "$program"
+    measure theirs.times /dev/null primesieve.list "$peer" -t1 "$start" "$stop" --print
+    rm -f -- ./*.txt primesieve.list
+    # The floor: the same number of bytes written from one reused 1 MiB buffer.
+    if [[ $want_floor == floor ]]; then
+      measure floor.times /dev/null /dev/null dd if=/dev/zero of=floor.out bs=1M \
+        count=$(((bytes + 1048575) / 1048576)) status=none
+      rm -f floor.out
     fi
-    theirs_s=$(best_time "$theirs" "rm -f primesieve.list")
-    theirs_mib=$(peak_mib theirs.rss)
-    ratio=$(awk -v a="$ours_s" -v b="$theirs_s" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }')
-    printf '| %s | %.4f | %.4f | %s | %s | %s | %s |\n' "$label" "$ours_s" "$theirs_s" "$ratio" \
-      "$ours_mib" "$theirs_mib" "$same"
-  else
-    printf '| %s | %.4f | %s |\n' "$label" "$ours_s" "$ours_mib"
-  fi
-  eval "$clear_results"
-  rm -f ours.list primesieve.list ours.rss theirs.rss
+  done
+
+  ours_s=$(cut -d' ' -f1 ours.times | median)
+  theirs_s=$(cut -d' ' -f1 theirs.times | median)
+  ours_cpu=$(cut -d' ' -f2 ours.times | median)
+  ours_mib=$(cut -d' ' -f3 ours.times | sort -g | tail -n 1 | awk '{ printf "%.1f", $1 / 1024 }')
+  theirs_mib=$(cut -d' ' -f3 theirs.times | sort -g | tail -n 1 | awk '{ printf "%.1f", $1 / 1024 }')
+  floor_s=-
+  [[ $want_floor == floor ]] && floor_s=$(cut -d' ' -f1 floor.times | median | awk '{ printf "%.4f", $1 }')
+  printf '| %s | %.4f | %.4f | %s | %s | %s | %s | %s | %s |\n' "$label" "$ours_s" "$theirs_s" \
+    "$(awk -v a="$ours_s" -v b="$theirs_s" 'BEGIN { printf "%.2f", a / b }')" \
+    "$(awk -v c="$ours_cpu" -v w="$ours_s" 'BEGIN { printf "%.2f", c / w }')" \
+    "$ours_mib" "$theirs_mib" "$floor_s" "$same"
 done
 
 if $failed; then
