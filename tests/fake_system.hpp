@@ -3,11 +3,15 @@
 #pragma once
 
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <optional>
+#include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "platform/interrupt_flag.hpp"
 #include "platform/system.hpp"
 
 namespace zorvanteli {
@@ -18,9 +22,14 @@ public:
     std::map<std::string, std::string> files;              // every file's bytes, by name
     std::map<std::string, std::error_code> create_errors;  // names that cannot be created
     std::vector<std::string> attempts;                     // names asked for, in order
+    std::set<std::string> closed;                          // files closed, by name
     std::size_t write_limit = ~std::size_t{0};             // a file's size when the disk is full
     std::error_code close_error;
-    int interrupt = 0, polls_before_interrupt = 0;  // the signal caught, seen after that many polls
+    std::ostream* console = nullptr;     // where write_console() goes
+    std::ostream* error_text = nullptr;  // where write_error() goes
+    // Delivers an interrupt as a handler would, at the poll after that many.
+    std::function<void(interrupt_flag&)> interrupt;
+    int polls_before_interrupt = 0;
     int ended_by = 0;
 
     std::time_t now() override { return start_time; }
@@ -32,34 +41,51 @@ public:
             error = found->second;
         else if (files.contains(name))
             error = make_error_code(std::errc::file_exists);
-        else
-            return std::make_unique<file>(*this, files[name]);  // map nodes stay put
-        return nullptr;
+        if (error) return nullptr;
+        files[name] = "";
+        return std::make_unique<file>(*this, name);
     }
-    void catch_interrupts() override {}
+    void write_console(std::string_view bytes) override { *console << bytes; }
+    void write_error(std::string_view text) override { *error_text << text; }
+    void catch_interrupts() override { interrupts_.reset(); }
     void release_interrupts() override {}
     int pending_interrupt() override {
-        return interrupt != 0 && polls_++ >= polls_before_interrupt ? interrupt : 0;
+        if (interrupt && polls_++ == polls_before_interrupt) interrupt(interrupts_);
+        return interrupts_.pending();
     }
-    void end_by_signal(int signal) override { ended_by = signal; }
+    void end_by_signal(int signal) override {
+        ended_by = signal;
+        interrupts_.mark_saved();
+    }
 
 private:
     class file final : public output_file {
     public:
-        file(fake_system& system, std::string& bytes) : system_{system}, bytes_{bytes} {}
-        // All or nothing, so that a file always ends with a whole write.
-        std::error_code write(std::string_view bytes) override {
-            if (bytes_.size() + bytes.size() > system_.write_limit)
-                return make_error_code(std::errc::no_space_on_device);
-            bytes_ += bytes;
-            return {};
+        file(fake_system& system, const std::string& name) : system_{system}, name_{name} {}
+        // Up to the write limit, then cut back to the last whole line, as the real files do.
+        std::error_code write(std::string_view bytes, std::size_t& kept) override {
+            std::string& text = system_.files[name_];
+            if (text.size() + bytes.size() <= system_.write_limit) {
+                text += bytes;
+                kept = bytes.size();
+                return {};
+            }
+            const std::size_t room =
+                system_.write_limit - std::min(system_.write_limit, text.size());
+            kept = bytes.substr(0, room).rfind('\n') + 1;
+            text += bytes.substr(0, kept);
+            return make_error_code(std::errc::no_space_on_device);
         }
-        std::error_code close() override { return system_.close_error; }
+        std::error_code close() override {
+            system_.closed.insert(name_);
+            return system_.close_error;
+        }
 
     private:
         fake_system& system_;
-        std::string& bytes_;
+        std::string name_;
     };
+    interrupt_flag interrupts_;
     int polls_ = 0;
 };
 

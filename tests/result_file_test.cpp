@@ -75,4 +75,21 @@ TEST(result_file, first_failure_sticks) {
     EXPECT_EQ(closed.lines_saved(), 1u);
 }
 
+TEST(result_file, failed_write_keeps_whole_lines) {
+    fake_system system;
+    system.write_limit = 12;  // room for "2\n3\n" and 8 bytes of the next block
+    result_file file = open_result_file("r.txt", system);
+    EXPECT_TRUE(file.created());
+    EXPECT_TRUE(file.write("2\n3\n", 2));
+    EXPECT_FALSE(file.write("5\n7\n11\n13\n", 4));  // 13 would be torn
+    EXPECT_EQ(system.files["r.txt"], "2\n3\n5\n7\n11\n");
+    EXPECT_EQ(file.lines_saved(), 5u);
+    EXPECT_EQ(interrupt_message(file), "Interrupted; 5 primes were saved in \"r.txt\".\n");
+
+    system.create_errors["q.txt"] = std::make_error_code(std::errc::read_only_file_system);
+    const result_file never = open_result_file("q.txt", system);
+    EXPECT_FALSE(never.created());
+    EXPECT_EQ(interrupt_message(never), "Interrupted; nothing was saved.\n");
+}
+
 }  // namespace zorvanteli

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "dialogue/number_reading.hpp"
-#include "result_file/result_file.hpp"
 #include "listing/listing.hpp"
+#include "result_file/result_file.hpp"
 #include "search/search.hpp"
 
 namespace zorvanteli {
@@ -45,17 +45,19 @@ private:
     failure_report& report_;
 };
 
-// The console's failures are ignored: a closed pipe must not stop the search.
+// Written by the system seam rather than the stream, which would retry a write that an
+// interrupt cut short and so wait for a console that may never read again.
 class console_lines final : public line_sink {
 public:
-    explicit console_lines(std::ostream& out) : out_{out} {}
+    console_lines(std::ostream& out, system_seam& system) : out_{out}, system_{system} {}
     void write(std::string_view bytes, std::uint64_t) override {
-        out_.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out_.flush();
+        out_.flush();  // what the dialogue wrote comes first
+        system_.write_console(bytes);
     }
 
 private:
     std::ostream& out_;
+    system_seam& system_;
 };
 
 }  // namespace
@@ -86,7 +88,7 @@ int run_dialogue(std::istream& in, std::ostream& out, std::ostream& err, system_
     out << '\n';
 
     file_lines to_file{file, report};
-    console_lines to_console{out};
+    console_lines to_console{out, system};
     system.catch_interrupts();
     search_outcome outcome;
     {
@@ -102,9 +104,7 @@ int run_dialogue(std::istream& in, std::ostream& out, std::ostream& err, system_
     // An interrupt that came as the search ended is honoured here, after the file is complete.
     if (const int signal = system.pending_interrupt(); signal != 0) {
         out.flush();
-        err << "Interrupted; " << file.lines_saved() << " primes were saved in \"" << file.name()
-            << "\".\n"
-            << std::flush;
+        system.write_error(interrupt_message(file));
         system.end_by_signal(signal);
         return 128 + signal;  // only if the signal did not end the process
     }

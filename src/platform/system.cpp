@@ -1,60 +1,105 @@
-// The real operating system behind system_seam: POSIX descriptors and signals, or the
-// Windows C runtime's equivalents.
+// The real operating system behind system_seam: POSIX descriptors and signals, or the Windows
+// C runtime's descriptors and console control handlers.
 #include "platform/system.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <iterator>
 
+#include "platform/interrupt_flag.hpp"
+
 #ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <fcntl.h>
 #include <io.h>
 #include <share.h>
 #include <sys/stat.h>
+#include <windows.h>
 #else
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 #endif
 
 namespace zorvanteli {
 namespace {
 
-volatile std::sig_atomic_t caught_signal = 0;
-
-extern "C" void record_signal(int signal) {
-    caught_signal = signal;
-}
-
-#ifdef _WIN32
-constexpr int interrupt_signals[] = {SIGINT, SIGBREAK, SIGTERM};
-#else
-constexpr int interrupt_signals[] = {SIGINT, SIGTERM, SIGHUP};
-#endif
+constinit interrupt_flag interrupts;
 
 std::error_code last_error() {
     return {errno, std::generic_category()};
 }
+
+#ifdef _WIN32
+static_assert(CTRL_C_EVENT == console_event::ctrl_c &&
+              CTRL_BREAK_EVENT == console_event::ctrl_break &&
+              CTRL_CLOSE_EVENT == console_event::close &&
+              CTRL_LOGOFF_EVENT == console_event::logoff &&
+              CTRL_SHUTDOWN_EVENT == console_event::shutdown);
+
+BOOL WINAPI on_console_event(DWORD event) {
+    return handle_console_event(interrupts, event) ? TRUE : FALSE;
+}
+
+// One call of the C runtime's _write, which takes at most an unsigned int of bytes.
+int write_some(int fd, std::string_view bytes) {
+    const auto chunk = static_cast<unsigned>(std::min<std::size_t>(bytes.size(), 1u << 30));
+    return ::_write(fd, bytes.data(), chunk);
+}
+
+// The lines with CR LF ends: the file is written in binary mode, since the C runtime's text mode
+// would not say how much of a failed write reached the file.
+std::string with_crlf(std::string_view bytes) {
+    std::string text;
+    text.reserve(bytes.size() + static_cast<std::size_t>(std::ranges::count(bytes, '\n')));
+    for (const char c : bytes) {
+        if (c == '\n') text += '\r';
+        text += c;
+    }
+    return text;
+}
+#else
+extern "C" void record_signal(int signal) {
+    interrupts.record(signal);
+}
+
+constexpr int interrupt_signals[] = {SIGINT, SIGTERM, SIGHUP};
+
+ssize_t write_some(int fd, std::string_view bytes) {
+    return ::write(fd, bytes.data(), bytes.size());
+}
+#endif
 
 class descriptor_file final : public output_file {
 public:
     explicit descriptor_file(int fd) : fd_{fd} {}
     ~descriptor_file() override { static_cast<void>(close()); }
 
-    std::error_code write(std::string_view bytes) override {
-        while (!bytes.empty()) {
+    std::error_code write(std::string_view bytes, std::size_t& kept) override {
 #ifdef _WIN32
-            const unsigned chunk =
-                bytes.size() > (1u << 30) ? (1u << 30) : static_cast<unsigned>(bytes.size());
-            const int written = ::_write(fd_, bytes.data(), chunk);
+        const std::string translated = with_crlf(bytes);
+        const std::string_view text = translated;
 #else
-            const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
+        const std::string_view text = bytes;
 #endif
-            if (written < 0) {
-                if (errno == EINTR) continue;
-                return last_error();
+        std::size_t written = 0;
+        while (written < text.size()) {
+            const auto n = write_some(fd_, text.substr(written));
+            if (n < 0 && errno == EINTR) continue;  // the file must get every line
+            if (n <= 0) {
+                const std::error_code error =
+                    n < 0 ? last_error() : make_error_code(std::errc::no_space_on_device);
+                return cut_back(error, text.substr(0, written), kept);
             }
-            bytes.remove_prefix(static_cast<std::size_t>(written));
+            written += static_cast<std::size_t>(n);
         }
+        size_ += written;
+        kept = bytes.size();
         return {};
     }
 
@@ -73,7 +118,26 @@ public:
     }
 
 private:
+    // After `error`, with `written` in the file, drops what follows its last line break. A failed
+    // cut is not reported: the failure that caused it has been.
+    std::error_code cut_back(std::error_code error, std::string_view written, std::size_t& kept) {
+        const std::size_t line_end = written.rfind('\n') + 1;  // 0 when there is none
+        const auto size = static_cast<long long>(size_ + line_end);
+#ifdef _WIN32
+        static_cast<void>(::_chsize_s(fd_, size));
+        // Every line break in the file came with a CR that `bytes` did not have.
+        kept = line_end -
+               static_cast<std::size_t>(std::ranges::count(written.substr(0, line_end), '\n'));
+#else
+        static_cast<void>(::ftruncate(fd_, static_cast<off_t>(size)));
+        kept = line_end;
+#endif
+        size_ = static_cast<std::uint64_t>(size);
+        return error;
+    }
+
     int fd_;
+    std::uint64_t size_ = 0;  // the bytes in the file, all of them written by us
 };
 
 class operating_system final : public system_seam {
@@ -99,7 +163,7 @@ public:
         error.clear();
 #ifdef _WIN32
         int fd = -1;
-        if (::_sopen_s(&fd, name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_TEXT, _SH_DENYNO,
+        if (::_sopen_s(&fd, name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _SH_DENYNO,
                        _S_IREAD | _S_IWRITE) != 0) {
             error = last_error();
             return nullptr;
@@ -114,22 +178,76 @@ public:
         return std::make_unique<descriptor_file>(fd);
     }
 
+    void write_console(std::string_view bytes) override {
+        // Standard output stays in text mode on Windows: the C runtime adds the CRs.
+        while (!bytes.empty() && interrupts.pending() == 0) {
+            const auto n = write_some(1, bytes);
+            if (n < 0 && errno == EINTR) continue;  // an interrupt, or a signal we do not catch
+            if (n <= 0) return;
+            bytes.remove_prefix(static_cast<std::size_t>(n));
+        }
+    }
+
+    void write_error(std::string_view text) override {
+        while (!text.empty()) {
+#ifndef _WIN32
+            // A paused terminal, or a pipe nobody reads, would block the write for good.
+            pollfd ready{.fd = 2, .events = POLLOUT, .revents = 0};
+            if (::poll(&ready, 1, 100) != 1 || (ready.revents & POLLOUT) == 0) return;
+#endif
+            const auto n = write_some(2, text);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return;
+            text.remove_prefix(static_cast<std::size_t>(n));
+        }
+    }
+
+#ifdef _WIN32
+    // A process started with Ctrl+C ignored keeps ignoring it: Windows then calls no handler
+    // for it. The handler is left in place by a first event, unlike a C runtime `signal` handler,
+    // so a second Ctrl+C during the save is caught too.
     void catch_interrupts() override {
-        caught_signal = 0;
+        interrupts.reset();
+        ::SetConsoleCtrlHandler(on_console_event, TRUE);
+    }
+
+    void release_interrupts() override {
+        ::SetConsoleCtrlHandler(on_console_event, FALSE);
+    }
+
+    int pending_interrupt() override {
+        return interrupts.pending();
+    }
+
+    void end_by_signal(int) override {
+        std::fflush(nullptr);
+        // A handler waiting on a window close, log-off or shut-down may now return; Windows then
+        // ends the process with this same status, whichever comes first.
+        interrupts.mark_saved();
+        ::ExitProcess(control_c_exit_status);
+    }
+#else
+    void catch_interrupts() override {
+        interrupts.reset();
         for (std::size_t i = 0; i < std::size(interrupt_signals); ++i) {
-            previous_[i] = std::signal(interrupt_signals[i], record_signal);
+            ::sigaction(interrupt_signals[i], nullptr, &previous_[i]);
             // A signal the parent chose to ignore (nohup, a background job) stays ignored.
-            if (previous_[i] == SIG_IGN) std::signal(interrupt_signals[i], SIG_IGN);
+            if (previous_[i].sa_handler == SIG_IGN) continue;
+            struct sigaction action {};
+            action.sa_handler = record_signal;
+            sigemptyset(&action.sa_mask);
+            action.sa_flags = 0;  // no SA_RESTART: a console write blocked for good must return
+            ::sigaction(interrupt_signals[i], &action, nullptr);
         }
     }
 
     void release_interrupts() override {
         for (std::size_t i = 0; i < std::size(interrupt_signals); ++i)
-            std::signal(interrupt_signals[i], previous_[i] == SIG_IGN ? SIG_IGN : SIG_DFL);
+            ::sigaction(interrupt_signals[i], &previous_[i], nullptr);
     }
 
     int pending_interrupt() override {
-        return caught_signal;
+        return interrupts.pending();
     }
 
     void end_by_signal(int signal) override {
@@ -138,8 +256,8 @@ public:
     }
 
 private:
-    using handler = void (*)(int);
-    handler previous_[std::size(interrupt_signals)] = {};
+    struct sigaction previous_[std::size(interrupt_signals)] = {};
+#endif
 };
 
 }  // namespace

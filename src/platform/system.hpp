@@ -1,7 +1,9 @@
 // The few things the program needs from the operating system, behind one seam so that the
-// dialogue can be tested with a fake and ported to Windows: the clock, new files and signals.
+// dialogue can be tested with a fake and ported to Windows: the clock, new files, the console
+// and interrupts.
 #pragma once
 
+#include <cstddef>
 #include <ctime>
 #include <memory>
 #include <string>
@@ -10,12 +12,15 @@
 
 namespace zorvanteli {
 
-// A file opened for writing only, in text mode (CR LF line ends on Windows).
+// A file opened for writing only; its lines end in CR LF on Windows.
 class output_file {
 public:
     virtual ~output_file() = default;
-    // Hands all of `bytes` to the system, or says why it could not.
-    virtual std::error_code write(std::string_view bytes) = 0;
+    // Hands all of `bytes`, whole lines, to the system, or says why it could not. When a write
+    // fails part-way, the file is cut back to the end of the last whole line that reached it, so
+    // that it never ends in a torn line; `kept` says how many of `bytes` the file then holds (all
+    // on success). Should even the cut fail, `kept` still ends at that last line break.
+    virtual std::error_code write(std::string_view bytes, std::size_t& kept) = 0;
     virtual std::error_code close() = 0;
 };
 
@@ -31,13 +36,28 @@ public:
     virtual std::unique_ptr<output_file> create_new_file(const std::string& name,
                                                          std::error_code& error) = 0;
 
-    // While caught, an interrupt (Ctrl+C, SIGTERM, SIGHUP) only records itself for
-    // pending_interrupt(); otherwise it ends the process at once, as it normally would.
+    // Writes a block of the listing to standard output, after whatever the standard streams
+    // hold. An interrupt ends the write where it is: a console that stopped reading (a paused
+    // terminal, a pipe nobody reads) must not hold the interrupt up, and the file already has
+    // these lines. Failures are ignored: a lost console must not stop the search.
+    virtual void write_console(std::string_view bytes) = 0;
+    // Writes the interrupt's message to standard error, but gives up on a console that takes
+    // nothing for a moment: the process is ending.
+    virtual void write_error(std::string_view text) = 0;
+
+    // While caught, an interrupt only records itself for pending_interrupt(); otherwise it ends
+    // the process at once, as it normally would. POSIX: SIGINT, SIGTERM and SIGHUP, caught
+    // without restarting interrupted calls, so that the main thread's console write returns.
+    // Windows: the console control events (Ctrl+C, Ctrl+Break, closing the window, log-off,
+    // shut-down), which arrive on a thread of their own; for the last three Windows ends the
+    // process once the handler returns, so the handler waits for end_by_signal().
     virtual void catch_interrupts() = 0;
     virtual void release_interrupts() = 0;
-    // The signal caught since catch_interrupts(), or 0.
+    // The interrupt caught since catch_interrupts(), or 0: the signal number on POSIX, the
+    // console control event plus one on Windows. Any thread may ask.
     virtual int pending_interrupt() = 0;
-    // Ends the process the way `signal` would have ended it, so a shell sees 128 + signal.
+    // Ends the process the way the interrupt would have ended it: by the signal on POSIX, so a
+    // shell sees 128 + signal; with STATUS_CONTROL_C_EXIT on Windows.
     virtual void end_by_signal(int signal) = 0;
 };
 

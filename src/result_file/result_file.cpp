@@ -1,6 +1,7 @@
 // Result file naming and creation.
 #include "result_file/result_file.hpp"
 
+#include <algorithm>
 #include <array>
 
 namespace zorvanteli {
@@ -34,6 +35,7 @@ result_file open_result_file(const std::string& name, system_seam& system) {
         std::error_code error;
         result.file_ = system.create_new_file(result.name_, error);
         if (result.file_) {
+            result.created_ = true;
             result.failure_.reset();  // a taken name before this one is no failure
             return result;
         }
@@ -45,8 +47,10 @@ result_file open_result_file(const std::string& name, system_seam& system) {
 
 bool result_file::write(std::string_view bytes, std::uint64_t lines) {
     if (failure_ || !file_) return true;
-    if (const std::error_code error = file_->write(bytes)) {
+    std::size_t kept = 0;
+    if (const std::error_code error = file_->write(bytes, kept)) {
         failure_ = error;
+        lines_saved_ += static_cast<std::uint64_t>(std::ranges::count(bytes.substr(0, kept), '\n'));
         return false;
     }
     lines_saved_ += lines;
@@ -67,6 +71,12 @@ bool result_file::close() {
 std::string write_failure_message(const result_file& file) {
     const std::string reason = file.failure() ? file.failure()->message() : "unknown error";
     return "Could not write the result file \"" + file.name() + "\": " + reason + "\n";
+}
+
+std::string interrupt_message(const result_file& file) {
+    if (!file.created()) return "Interrupted; nothing was saved.\n";
+    return "Interrupted; " + std::to_string(file.lines_saved()) + " primes were saved in \"" +
+           file.name() + "\".\n";
 }
 
 }  // namespace zorvanteli

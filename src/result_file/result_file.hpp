@@ -23,12 +23,15 @@ std::string numbered_name(const std::string& name, unsigned copy);
 class result_file {
 public:
     const std::string& name() const { return name_; }
+    // Whether the file exists: false when it could not be created.
+    bool created() const { return created_; }
     bool failed() const { return failure_.has_value(); }
     const std::optional<std::error_code>& failure() const { return failure_; }
+    // The whole lines in the file.
     std::uint64_t lines_saved() const { return lines_saved_; }
 
-    // Writes whole lines; after the first failure nothing more is written. Returns false on the
-    // call that fails.
+    // Writes `lines` whole lines; after the first failure nothing more is written, and the file
+    // keeps the whole lines that reached it. Returns false on the call that fails.
     bool write(std::string_view bytes, std::uint64_t lines);
     // Returns false when the close itself fails (a write failure was reported already).
     bool close();
@@ -39,6 +42,7 @@ private:
     std::unique_ptr<output_file> file_;
     std::optional<std::error_code> failure_;
     std::uint64_t lines_saved_ = 0;
+    bool created_ = false;
 };
 
 // Creates the file under `name`, or under the first free numbered name when `name` is taken.
@@ -47,5 +51,8 @@ result_file open_result_file(const std::string& name, system_seam& system);
 
 // The one line that tells the user a result file is incomplete.
 std::string write_failure_message(const result_file& file);
+
+// The line that tells the user what an interrupt left in the file.
+std::string interrupt_message(const result_file& file);
 
 }  // namespace zorvanteli
