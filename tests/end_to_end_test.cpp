@@ -1,11 +1,8 @@
 // End-to-end tests: run the built program in a fresh folder with prepared input and check the
 // console, standard error, the exit status and the result file, also under closed pipes and faults.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #ifdef __linux__
 #include <sys/mount.h>
@@ -13,26 +10,26 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <csignal>
-#include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <map>
-#include <memory>
 #include <set>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "program_harness.hpp"
+
+namespace zorvanteli::harness {
+
+std::vector<std::string> program_command() {
+    return {ZORVANTELI_PROGRAM};
+}
+
+}  // namespace zorvanteli::harness
 
 namespace {
 
-namespace fs = std::filesystem;
+using namespace zorvanteli::harness;
 using namespace std::string_literals;
 
 constexpr std::string_view banner =
@@ -53,10 +50,6 @@ const std::string closing = "Done! Press enter to quit program.";
 const std::string start_fails = start_failed + asked;
 const std::string quota_fails = asked + quota_failed;
 
-// A hung run dies by SIGALRM after this long instead of hanging the test; generous, since only
-// a hang reaches it.
-constexpr unsigned hang_limit_seconds = 60;
-
 std::string console(std::string_view questions, std::string_view listing,
                     std::string_view note = "") {
     return std::string{banner}.append(questions).append("\n").append(listing).append(note).append(
@@ -66,217 +59,6 @@ std::string console(std::string_view questions, std::string_view listing,
 std::string reached(int found, std::string_view quota) {
     return "Reached 18446744073709551615, the largest number that can be searched; found " +
            std::to_string(found) + " of " + std::string{quota} + " primes.\n";
-}
-
-std::string small_primes(std::uint64_t from, std::size_t count) {
-    std::string text;
-    for (std::uint64_t n = std::max<std::uint64_t>(from, 2); count > 0; ++n) {
-        bool prime = n == 2 || n % 2 != 0;
-        for (std::uint64_t d = 3; prime && d * d <= n; d += 2) prime = n % d != 0;
-        if (prime) text += std::to_string(n) + "\n", --count;
-    }
-    return text;
-}
-
-// The listing primesieve prints for [from, to], or "" when it is not installed.
-std::string primesieve_listing(const std::string& from, const std::string& to) {
-    if (*PRIMESIEVE_PROGRAM == '\0') return "";
-    const std::string command = "'" PRIMESIEVE_PROGRAM "' " + from + " " + to + " --print";
-    std::string text;
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return "";
-    char buffer[65536];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        text.append(buffer, n);
-    ::pclose(pipe);
-    return text;
-}
-
-// Reports where two long texts part, instead of printing megabytes.
-testing::AssertionResult same_text(const std::string& actual, const std::string& expected) {
-    if (actual == expected) return testing::AssertionSuccess();
-    const auto at =
-        static_cast<std::size_t>(std::ranges::mismatch(actual, expected).in1 - actual.begin());
-    const std::size_t from = at < 40 ? 0 : at - 40;
-    return testing::AssertionFailure()
-           << "texts of " << actual.size() << " and " << expected.size() << " bytes part at byte "
-           << at << ":\n  actual:   \"" << actual.substr(from, 80) << "\"\n  expected: \""
-           << expected.substr(from, 80) << "\"";
-}
-
-// The numbers of a listing; its lines are whole when they hold all of it.
-std::vector<std::uint64_t> numbers_of(const std::string& text) {
-    std::istringstream in{text};
-    std::vector<std::uint64_t> numbers;
-    for (std::uint64_t n = 0; in >> n;) numbers.push_back(n);
-    return numbers;
-}
-
-std::string minute_name(std::time_t time) {
-    std::tm utc{};
-    ::gmtime_r(&time, &utc);
-    char text[32];
-    return std::string(text, std::strftime(text, sizeof text, "%H%M %d-%m-%Y", &utc));
-}
-
-// Whether `name` is the result file name of a UTC minute in [from, to] with the given ending.
-bool run_name(const std::string& name, std::time_t from, std::time_t to,
-              std::string_view ending = ".txt") {
-    for (std::time_t t = from;; t = std::min(t + 30, to)) {
-        if (name == minute_name(t) + std::string{ending}) return true;
-        if (t == to) return false;
-    }
-}
-
-class scratch_folder {
-public:
-    scratch_folder() {
-        std::string pattern = (fs::temp_directory_path() / "zorvanteli-e2e-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
-    }
-    ~scratch_folder() {
-        std::error_code ignored;
-        fs::permissions(path_, fs::perms::owner_all, ignored);
-        fs::remove_all(path_, ignored);
-    }
-    const fs::path& path() const { return path_; }
-    std::map<std::string, std::string> files() const {
-        std::map<std::string, std::string> found;
-        for (const auto& entry : fs::directory_iterator(path_)) {
-            std::ifstream in{entry.path(), std::ios::binary};
-            found[entry.path().filename().string()] = {std::istreambuf_iterator<char>{in}, {}};
-        }
-        return found;
-    }
-
-private:
-    fs::path path_;
-};
-
-struct launch {
-    bool close_stdin = false;
-    bool close_stdout = false;
-    std::size_t stdout_keep = SIZE_MAX;  // then the reader leaves
-    rlim_t file_size_limit = RLIM_INFINITY;
-    bool ignore_sigxfsz = false;
-    fs::path folder = {};  // empty: a scratch folder of its own
-};
-
-struct outcome {
-    std::string out, err, ended;  // ended: "exit N" or "signal N"; SIGALRM means it hung
-    std::time_t started = 0, finished = 0;
-    std::map<std::string, std::string> files;  // only when the run had its own folder
-};
-
-void make_pipe(int (&fds)[2]) {
-    // Close-on-exec, so a program started beside others does not hold their pipes open.
-    if (::pipe(fds) != 0) throw std::runtime_error("pipe failed");
-    for (int fd : fds) ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-}
-
-class program_run {
-public:
-    explicit program_run(const launch& how) : keep_{how.stdout_keep} {
-        std::signal(SIGPIPE, SIG_IGN);  // a program that stopped reading must not end the test
-        ::setenv("TZ", "UTC", 1);       // so the file name follows from time()
-        int in[2], out[2], err[2];
-        make_pipe(in), make_pipe(out), make_pipe(err);
-        const std::string folder = how.folder.string();
-        started_ = std::time(nullptr);
-        if ((pid_ = ::fork()) < 0) throw std::runtime_error("fork failed");
-        if (pid_ == 0) {
-            if (::chdir(folder.c_str()) != 0) ::_exit(126);
-            how.close_stdin ? ::close(0) : ::dup2(in[0], 0);
-            how.close_stdout ? ::close(1) : ::dup2(out[1], 1);
-            ::dup2(err[1], 2);
-            for (int s : {SIGPIPE, SIGINT, SIGTERM, SIGHUP}) std::signal(s, SIG_DFL);
-            std::signal(SIGXFSZ, how.ignore_sigxfsz ? SIG_IGN : SIG_DFL);
-            const rlimit size{how.file_size_limit, how.file_size_limit};
-            ::setrlimit(RLIMIT_FSIZE, &size);
-            ::alarm(hang_limit_seconds);
-            ::execl(ZORVANTELI_PROGRAM, ZORVANTELI_PROGRAM, static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        ::close(in[0]), ::close(out[1]), ::close(err[1]);
-        in_ = in[1], out_ = out[0], err_ = err[0];
-        if (how.close_stdin) close_fd(in_);
-        if (keep_ == 0) close_fd(out_);
-    }
-    program_run(const program_run&) = delete;
-    program_run& operator=(const program_run&) = delete;
-    ~program_run() {
-        if (running()) ::kill(pid_, SIGKILL), wait();
-        close_fd(in_), close_fd(out_), close_fd(err_);
-    }
-
-    pid_t pid() const { return pid_; }
-
-    void send(std::string_view bytes) {
-        while (in_ >= 0 && !bytes.empty()) {
-            const ssize_t n = ::write(in_, bytes.data(), bytes.size());
-            if (n >= 0) bytes.remove_prefix(static_cast<std::size_t>(n));
-            if (n < 0 && errno != EINTR) break;  // the program stopped reading
-        }
-    }
-
-    // Reads standard output until `done` holds or it ends. Standard error waits meanwhile: it
-    // gets a line or two, far below a pipe's capacity.
-    bool pump(const std::function<bool(const std::string&)>& done = {}) {
-        while (out_ >= 0 && !(done && done(out_text_))) {
-            take(out_, out_text_);
-            if (out_text_.size() >= keep_) close_fd(out_);
-        }
-        return !done || done(out_text_);
-    }
-
-    bool running() {
-        if (!reaped_ && ::waitpid(pid_, &status_, WNOHANG) == pid_) reaped_ = true;
-        return !reaped_;
-    }
-
-    outcome finish() {
-        close_fd(in_);
-        pump();
-        while (err_ >= 0) take(err_, err_text_);
-        wait();
-        std::string ended = "status " + std::to_string(status_);
-        if (WIFEXITED(status_)) ended = "exit " + std::to_string(WEXITSTATUS(status_));
-        if (WIFSIGNALED(status_)) ended = "signal " + std::to_string(WTERMSIG(status_));
-        return {out_text_, err_text_, ended, started_, std::time(nullptr), {}};
-    }
-
-private:
-    static void close_fd(int& fd) {
-        if (fd >= 0) ::close(fd);
-        fd = -1;
-    }
-    static void take(int& fd, std::string& text) {
-        char buffer[65536];
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n > 0) text.append(buffer, static_cast<std::size_t>(n));
-        if (n == 0 || (n < 0 && errno != EINTR)) close_fd(fd);
-    }
-    void wait() {
-        while (!reaped_) reaped_ = ::waitpid(pid_, &status_, 0) == pid_ || errno != EINTR;
-    }
-
-    pid_t pid_ = -1;
-    int in_ = -1, out_ = -1, err_ = -1, status_ = 0;
-    bool reaped_ = false;
-    std::size_t keep_;
-    std::string out_text_, err_text_;
-    std::time_t started_ = 0;
-};
-
-outcome run(std::string_view input, launch how = {}) {
-    std::unique_ptr<scratch_folder> own;
-    if (how.folder.empty()) own = std::make_unique<scratch_folder>(), how.folder = own->path();
-    program_run program{how};
-    program.send(input);
-    outcome result = program.finish();
-    if (own) result.files = own->files();
-    return result;
 }
 
 // The run's one file, checked for its name; "" when there is not exactly one.
@@ -350,6 +132,32 @@ TEST(dialogue, hostile_input_still_ends_normally) {
         {"0x1f\n", quota_fails, "2\n"},
         {"1e9\n", quota_fails, "2\n"},
     });
+}
+
+TEST(dialogue, one_enter_ends_the_run_after_a_rejected_quota) {
+    // At a terminal: the rejected line's Enter must not be taken for the one that ends the run.
+    for (const std::string answer : {"3", "abc", "-2 x"}) {
+        SCOPED_TRACE(answer);
+        scratch_folder folder;
+        program_run program{{.folder = folder.path()}};
+        program.send("10\n" + answer + "\n");
+        const bool rejected = answer != "3";
+        const std::string listing = rejected ? "11\n" : "11\n13\n17\n";
+        const std::string shown = console(rejected ? quota_fails : asked, listing);
+        ASSERT_TRUE(
+            program.pump([&](const std::string& out) { return out.size() >= shown.size(); }));
+        program.send("\n");
+        program.pump();  // to the end of standard output, with input still open: the program ended
+        program.wait_for_exit();
+        outcome r = program.finish();
+        r.files = folder.files();
+        expect_complete_run(r, rejected ? quota_fails : asked, listing);
+    }
+}
+
+TEST(dialogue, endless_input_without_a_line_break_ends_normally) {
+    // Each rejected answer drops a bounded part of the line; the closing prompt takes two bytes.
+    expect_complete_run(run("", {.stdin_file = "/dev/zero"}), start_fails + quota_failed, "2\n");
 }
 
 TEST(dialogue, search_stops_at_the_largest_number_and_says_so) {
@@ -479,7 +287,9 @@ void expect_truncated_file(const outcome& r, const std::string& listing, const s
     const std::string name = only_file(r);
     if (name.empty()) return;
     EXPECT_EQ(r.err, "Could not write the result file \"" + name + "\": " + why + "\n");
-    EXPECT_TRUE(listing.starts_with(r.files.at(name)));
+    const std::string& file = r.files.at(name);
+    EXPECT_TRUE(listing.starts_with(file));
+    EXPECT_TRUE(file.empty() || file.ends_with('\n')) << "a torn last line";
 }
 
 TEST(faults, file_size_limit_is_reported_once) {
@@ -490,7 +300,9 @@ TEST(faults, file_size_limit_is_reported_once) {
         const outcome r =
             run("2\n100000\n\n", {.file_size_limit = 4096, .ignore_sigxfsz = ignored});
         expect_truncated_file(r, listing, "File too large");
-        EXPECT_TRUE(r.files.size() != 1 || r.files.begin()->second.size() == 4096);
+        // 4096 bytes were written, ending in "6659\n666": cut back to the last whole line.
+        EXPECT_TRUE(r.files.size() != 1 ||
+                    same_text(r.files.begin()->second, small_primes(2, 858)));
     }
 }
 
@@ -546,6 +358,91 @@ TEST(faults, interrupt_saves_whole_lines_and_ends_by_the_signal) {
             EXPECT_TRUE(same_text(file, primesieve_listing("1000000000000000000", last)));
         }
     }
+}
+
+// The interrupt message for a file that holds `lines` whole lines.
+std::string saved_message(std::size_t lines, const std::string& name) {
+    return "Interrupted; " + std::to_string(lines) + " primes were saved in \"" + name + "\".\n";
+}
+
+// The file of an interrupted run: whole lines of ascending primes from `first` on, as primesieve
+// lists them; returns how many.
+std::size_t expect_interrupted_listing(const std::string& file, std::uint64_t first) {
+    const auto lines = static_cast<std::size_t>(std::ranges::count(file, '\n'));
+    EXPECT_TRUE(file.ends_with('\n'));
+    const auto numbers = numbers_of(file);
+    EXPECT_EQ(numbers.size(), lines);
+    if (numbers.empty()) return 0;
+    EXPECT_EQ(numbers.front(), first);
+    if (*PRIMESIEVE_PROGRAM != '\0') {
+        const std::string last = std::to_string(numbers.back());
+        EXPECT_TRUE(same_text(file, primesieve_listing(std::to_string(first), last)));
+    }
+    return lines;
+}
+
+TEST(faults, interrupt_is_honoured_while_the_console_is_blocked) {
+    // Once the console stops reading (a pipe into a program that never reads it, a terminal
+    // paused with Ctrl+S) the program is blocked writing to it; the interrupt must still end
+    // it, with the file complete. Its console may be behind the file, never ahead.
+    const std::string head = std::string{banner} + asked + "\n";
+    for (const bool terminal : {false, true}) {
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+            SCOPED_TRACE((terminal ? "paused terminal, "s : "unread pipe, "s) +
+                         ::strsignal(signal));
+            scratch_folder folder;
+            program_run program{{.terminal = terminal, .folder = folder.path()}};
+            program.send("1000000000000\n100000000\n");
+            ASSERT_TRUE(program.pump([](const std::string& out) {
+                return out.find("1000000000039") != std::string::npos;
+            }));
+            if (terminal) program.pause_terminal();
+            ASSERT_TRUE(program.blocked_writing_console());
+            ::kill(program.pid(), signal);
+            program.wait_for_exit();  // a program that waits for its console hangs here
+            outcome r = program.finish();
+            r.files = folder.files();
+            EXPECT_EQ(r.ended, "signal " + std::to_string(signal));
+            const std::string name = only_file(r);
+            ASSERT_FALSE(name.empty());
+            const std::string& file = r.files.at(name);
+            const std::size_t lines = expect_interrupted_listing(file, 1000000000039u);
+            EXPECT_GT(lines, 0u);
+            if (terminal) continue;  // the message cannot pass a paused terminal
+            EXPECT_EQ(r.err, saved_message(lines, name));
+            ASSERT_TRUE(r.out.starts_with(head));
+            EXPECT_TRUE(file.starts_with(r.out.substr(head.size())))
+                << "the console showed primes the file lacks";
+        }
+    }
+}
+
+TEST(faults, interrupt_after_a_file_failure_tells_what_the_file_holds) {
+    const auto interrupted = [](launch how) {
+        program_run program{how};
+        program.send("2\n100000000\n");
+        // The file gets each block before the console does, so its failure has come by now.
+        EXPECT_TRUE(program.pump(
+            [](const std::string& out) { return out.find("\n7\n") != std::string::npos; }));
+        ::kill(program.pid(), SIGINT);
+        return program.finish();
+    };
+    const outcome none = interrupted({.folder = "/proc"});  // not even root creates files there
+    EXPECT_EQ(none.ended, "signal " + std::to_string(SIGINT));
+    const std::string prefix = "Could not write the result file \"";
+    ASSERT_TRUE(none.err.starts_with(prefix));
+    EXPECT_TRUE(
+        none.err.ends_with("\": No such file or directory\nInterrupted; nothing was saved.\n"))
+        << none.err;
+
+    scratch_folder folder;
+    outcome limited = interrupted({.file_size_limit = 4096, .folder = folder.path()});
+    limited.files = folder.files();
+    EXPECT_EQ(limited.ended, "signal " + std::to_string(SIGINT));
+    const std::string name = only_file(limited);
+    ASSERT_FALSE(name.empty());
+    EXPECT_TRUE(same_text(limited.files.at(name), small_primes(2, 858)));
+    EXPECT_EQ(limited.err, prefix + name + "\": File too large\n" + saved_message(858, name));
 }
 
 }  // namespace

@@ -1,0 +1,306 @@
+// Runs the built program as a user would, natively or under Wine: in a fresh folder, with
+// prepared input, behind pipes or a terminal, and collects its console, standard error, files and
+// how it ended. Shared by the end-to-end suites; each defines program_command().
+#pragma once
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace zorvanteli::harness {
+
+namespace fs = std::filesystem;
+
+// The program and the arguments that start it.
+std::vector<std::string> program_command();
+
+// A hung run dies by SIGALRM after this long instead of hanging the test; generous, since only
+// a hang reaches it.
+constexpr unsigned hang_limit_seconds = 60;
+
+inline std::string small_primes(std::uint64_t from, std::size_t count) {
+    std::string text;
+    for (std::uint64_t n = std::max<std::uint64_t>(from, 2); count > 0; ++n) {
+        bool prime = n == 2 || n % 2 != 0;
+        for (std::uint64_t d = 3; prime && d * d <= n; d += 2) prime = n % d != 0;
+        if (prime) text += std::to_string(n) + "\n", --count;
+    }
+    return text;
+}
+
+// The listing primesieve prints for [from, to], or "" when it is not installed.
+inline std::string primesieve_listing(const std::string& from, const std::string& to) {
+    if (*PRIMESIEVE_PROGRAM == '\0') return "";
+    const std::string command = "'" PRIMESIEVE_PROGRAM "' " + from + " " + to + " --print";
+    std::string text;
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return "";
+    char buffer[65536];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        text.append(buffer, n);
+    ::pclose(pipe);
+    return text;
+}
+
+// Reports where two long texts part, instead of printing megabytes.
+inline testing::AssertionResult same_text(const std::string& actual, const std::string& expected) {
+    if (actual == expected) return testing::AssertionSuccess();
+    const auto at =
+        static_cast<std::size_t>(std::ranges::mismatch(actual, expected).in1 - actual.begin());
+    const std::size_t from = at < 40 ? 0 : at - 40;
+    return testing::AssertionFailure()
+           << "texts of " << actual.size() << " and " << expected.size() << " bytes part at byte "
+           << at << ":\n  actual:   \"" << actual.substr(from, 80) << "\"\n  expected: \""
+           << expected.substr(from, 80) << "\"";
+}
+
+// The numbers of a listing; its lines are whole when they hold all of it.
+inline std::vector<std::uint64_t> numbers_of(const std::string& text) {
+    std::istringstream in{text};
+    std::vector<std::uint64_t> numbers;
+    for (std::uint64_t n = 0; in >> n;) numbers.push_back(n);
+    return numbers;
+}
+
+inline std::string minute_name(std::time_t time) {
+    std::tm utc{};
+    ::gmtime_r(&time, &utc);
+    char text[32];
+    return std::string(text, std::strftime(text, sizeof text, "%H%M %d-%m-%Y", &utc));
+}
+
+// Whether `name` is the result file name of a UTC minute in [from, to] with the given ending.
+inline bool run_name(const std::string& name, std::time_t from, std::time_t to,
+                     std::string_view ending = ".txt") {
+    for (std::time_t t = from;; t = std::min(t + 30, to)) {
+        if (name == minute_name(t) + std::string{ending}) return true;
+        if (t == to) return false;
+    }
+}
+
+class scratch_folder {
+public:
+    scratch_folder() {
+        std::string pattern = (fs::temp_directory_path() / "zorvanteli-e2e-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+        path_ = pattern;
+    }
+    ~scratch_folder() {
+        std::error_code ignored;
+        fs::permissions(path_, fs::perms::owner_all, ignored);
+        fs::remove_all(path_, ignored);
+    }
+    const fs::path& path() const { return path_; }
+    std::map<std::string, std::string> files() const {
+        std::map<std::string, std::string> found;
+        for (const auto& entry : fs::directory_iterator(path_)) {
+            std::ifstream in{entry.path(), std::ios::binary};
+            found[entry.path().filename().string()] = {std::istreambuf_iterator<char>{in}, {}};
+        }
+        return found;
+    }
+
+private:
+    fs::path path_;
+};
+
+struct launch {
+    bool close_stdin = false;
+    std::string stdin_file = {};  // read from this file instead of a pipe
+    bool close_stdout = false;
+    std::size_t stdout_keep = SIZE_MAX;  // then the reader leaves
+    // Standard output and error go to a terminal, which pause_terminal() stops as Ctrl+S does.
+    bool terminal = false;
+    rlim_t file_size_limit = RLIM_INFINITY;
+    bool ignore_sigxfsz = false;
+    fs::path folder = {};  // empty: a scratch folder of its own
+};
+
+struct outcome {
+    std::string out, err, ended;  // ended: "exit N" or "signal N"; SIGALRM means it hung
+    std::time_t started = 0, finished = 0;
+    std::map<std::string, std::string> files;  // only when the run had its own folder
+};
+
+inline void make_pipe(int (&fds)[2]) {
+    // Close-on-exec, so a program started beside others does not hold their pipes open.
+    if (::pipe(fds) != 0) throw std::runtime_error("pipe failed");
+    for (int fd : fds) ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+}
+
+class program_run {
+public:
+    explicit program_run(const launch& how,
+                         const std::vector<std::string>& command = program_command())
+        : keep_{how.stdout_keep} {
+        std::signal(SIGPIPE, SIG_IGN);  // a program that stopped reading must not end the test
+        ::setenv("TZ", "UTC", 1);       // so the file name follows from time()
+        int in[2], out[2], err[2];
+        make_pipe(in), make_pipe(out), make_pipe(err);
+        if (how.terminal) open_terminal();
+        const std::string folder = how.folder.string();
+        std::vector<char*> argv;
+        for (const std::string& word : command) argv.push_back(const_cast<char*>(word.c_str()));
+        argv.push_back(nullptr);
+        started_ = std::time(nullptr);
+        if ((pid_ = ::fork()) < 0) throw std::runtime_error("fork failed");
+        if (pid_ == 0) {
+            if (::chdir(folder.c_str()) != 0) ::_exit(126);
+            if (!how.stdin_file.empty())
+                ::dup2(::open(how.stdin_file.c_str(), O_RDONLY | O_CLOEXEC), 0);
+            else
+                how.close_stdin ? ::close(0) : ::dup2(in[0], 0);
+            how.close_stdout ? ::close(1) : ::dup2(how.terminal ? terminal_ : out[1], 1);
+            ::dup2(how.terminal ? terminal_ : err[1], 2);
+            for (int s : {SIGPIPE, SIGINT, SIGTERM, SIGHUP}) std::signal(s, SIG_DFL);
+            std::signal(SIGXFSZ, how.ignore_sigxfsz ? SIG_IGN : SIG_DFL);
+            const rlimit size{how.file_size_limit, how.file_size_limit};
+            ::setrlimit(RLIMIT_FSIZE, &size);
+            ::alarm(hang_limit_seconds);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        ::close(in[0]), ::close(out[1]), ::close(err[1]);
+        in_ = in[1], out_ = out[0], err_ = err[0];
+        if (how.terminal) {  // both come on the terminal
+            close_fd(out_), close_fd(err_);
+            std::swap(out_, console_);
+        }
+        if (how.close_stdin || !how.stdin_file.empty()) close_fd(in_);
+        if (keep_ == 0) close_fd(out_);
+    }
+    program_run(const program_run&) = delete;
+    program_run& operator=(const program_run&) = delete;
+    ~program_run() {
+        if (running()) ::kill(pid_, SIGKILL), wait();
+        close_fd(in_), close_fd(out_), close_fd(err_), close_fd(terminal_), close_fd(console_);
+    }
+
+    pid_t pid() const { return pid_; }
+
+    void send(std::string_view bytes) {
+        while (in_ >= 0 && !bytes.empty()) {
+            const ssize_t n = ::write(in_, bytes.data(), bytes.size());
+            if (n >= 0) bytes.remove_prefix(static_cast<std::size_t>(n));
+            if (n < 0 && errno != EINTR) break;  // the program stopped reading
+        }
+    }
+
+    // Reads standard output until `done` holds or it ends. Standard error waits meanwhile: it
+    // gets a line or two, far below a pipe's capacity.
+    bool pump(const std::function<bool(const std::string&)>& done = {}) {
+        while (out_ >= 0 && !(done && done(out_text_))) {
+            take(out_, out_text_);
+            if (out_text_.size() >= keep_) close_fd(out_);
+        }
+        return !done || done(out_text_);
+    }
+
+    // Stops the terminal's output as Ctrl+S does: the program's console writes block.
+    void pause_terminal() {
+        ::tcflow(terminal_, TCOOFF);
+        // Held open, the terminal would never report the program's end to its reader.
+        close_fd(terminal_);
+    }
+
+    // Waits until the program's main thread is blocked writing standard output, as it is once
+    // nobody reads its console; false if it ends first.
+    bool blocked_writing_console() {
+        const std::string path = "/proc/" + std::to_string(pid_) + "/syscall";
+        const std::string writing = std::to_string(SYS_write) + " 0x1 ";
+        while (running()) {
+            std::ifstream in{path};
+            std::string state;
+            std::getline(in, state);
+            if (state.starts_with(writing)) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds{10});
+        }
+        return false;
+    }
+
+    // Waits for the program to end without reading its console or closing its input.
+    void wait_for_exit() { wait(); }
+
+    bool running() {
+        if (!reaped_ && ::waitpid(pid_, &status_, WNOHANG) == pid_) reaped_ = true;
+        return !reaped_;
+    }
+
+    outcome finish() {
+        close_fd(in_);
+        pump();
+        while (err_ >= 0) take(err_, err_text_);
+        wait();
+        std::string ended = "status " + std::to_string(status_);
+        if (WIFEXITED(status_)) ended = "exit " + std::to_string(WEXITSTATUS(status_));
+        if (WIFSIGNALED(status_)) ended = "signal " + std::to_string(WTERMSIG(status_));
+        return {out_text_, err_text_, ended, started_, std::time(nullptr), {}};
+    }
+
+private:
+    static void close_fd(int& fd) {
+        if (fd >= 0) ::close(fd);
+        fd = -1;
+    }
+    static void take(int& fd, std::string& text) {
+        char buffer[65536];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) text.append(buffer, static_cast<std::size_t>(n));
+        // A terminal whose program ended reports EIO.
+        if (n == 0 || (n < 0 && errno != EINTR)) close_fd(fd);
+    }
+    void open_terminal() {
+        console_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (console_ < 0 || ::grantpt(console_) != 0 || ::unlockpt(console_) != 0)
+            throw std::runtime_error("no terminal");
+        terminal_ = ::open(::ptsname(console_), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (terminal_ < 0) throw std::runtime_error("no terminal");
+    }
+    void wait() {
+        while (!reaped_) reaped_ = ::waitpid(pid_, &status_, 0) == pid_ || errno != EINTR;
+    }
+
+    pid_t pid_ = -1;
+    int in_ = -1, out_ = -1, err_ = -1, status_ = 0;
+    int console_ = -1, terminal_ = -1;  // a terminal's reading and program ends
+    bool reaped_ = false;
+    std::size_t keep_;
+    std::string out_text_, err_text_;
+    std::time_t started_ = 0;
+};
+
+inline outcome run(std::string_view input, launch how = {}) {
+    std::unique_ptr<scratch_folder> own;
+    if (how.folder.empty()) own = std::make_unique<scratch_folder>(), how.folder = own->path();
+    program_run program{how};
+    program.send(input);
+    outcome result = program.finish();
+    if (own) result.files = own->files();
+    return result;
+}
+
+}  // namespace zorvanteli::harness
