@@ -1,0 +1,202 @@
+// End-to-end tests of the Windows program under Wine: the dialogue, the result file and Ctrl+C
+// as a Windows user meets them, byte for byte with CR LF line ends. Closed standard descriptors
+// are left to the Linux suite: Wine does not run programs without them reliably.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "program_harness.hpp"
+
+namespace zorvanteli::harness {
+
+// The Windows program comes from its own cross-build; the test preset says where it is.
+std::string windows_program_path() {
+    const char* path = std::getenv("ZORVANTELI_WINDOWS_PROGRAM");
+    return path != nullptr ? path : "";
+}
+
+std::vector<std::string> program_command() {
+    return {WINE_PROGRAM, windows_program_path()};
+}
+
+}  // namespace zorvanteli::harness
+
+namespace {
+
+using namespace zorvanteli::harness;
+
+std::string crlf(std::string_view text) {
+    std::string result;
+    for (const char c : text) {
+        if (c == '\n') result += '\r';
+        result += c;
+    }
+    return result;
+}
+
+std::string without_cr(std::string text) {
+    std::erase(text, '\r');
+    return text;
+}
+
+const std::string banner =
+    "          A TOLVEK PRODUCT\n"
+    "--------------------------------------\n"
+    "             ZORVANTELI!\n"
+    "--------------------------------------\n"
+    "-----------------V1.1-----------------\n"
+    "This program searches for prime numbers\n"
+    "and writes them to a textfile, having\n"
+    " the current time and date as its filename,\n"
+    "into the same catalouge as the program.\n\n"
+    "Start the search from which number?\n";
+const std::string asked = "Look for how many prime numbers?\n";
+const std::string start_fails = "Error in number conversion! Sets start number to 1." + asked;
+
+// The console as Windows shows it.
+std::string console(const std::string& questions, const std::string& listing,
+                    const std::string& note = "") {
+    return crlf(banner + questions + "\n" + listing + note +
+                "\nDone! Press enter to quit program.");
+}
+
+class windows_program : public testing::Test {
+protected:
+    void SetUp() override {
+        if (*WINE_PROGRAM == '\0') GTEST_FAIL() << "wine is not installed";
+        if (!std::filesystem::exists(windows_program_path()))
+            GTEST_FAIL() << "set ZORVANTELI_WINDOWS_PROGRAM to the cross-built zorvanteli.exe";
+    }
+};
+
+// A complete run: the console and the one file as expected, nothing on standard error, status 0.
+void expect_complete_run(const outcome& r, const std::string& questions, const std::string& listing,
+                         const std::string& note = "") {
+    EXPECT_TRUE(same_text(r.out, console(questions, listing, note)));
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.ended, "exit 0");
+    ASSERT_EQ(r.files.size(), 1u);
+    EXPECT_TRUE(run_name(r.files.begin()->first, r.started, r.finished)) << r.files.begin()->first;
+    EXPECT_TRUE(same_text(r.files.begin()->second, crlf(listing)));
+}
+
+TEST_F(windows_program, worked_example) {
+    expect_complete_run(run("10\r\n3\r\n\r\n"), asked, "11\n13\n17\n");
+}
+
+TEST_F(windows_program, conversion_failure_and_quota_zero) {
+    expect_complete_run(run("abc\r\n3\r\n\r\n"), start_fails, "2\n3\n5\n");
+    expect_complete_run(run("5\r\n0\r\n\r\n"), asked, "");
+}
+
+TEST_F(windows_program, end_of_the_range) {
+    expect_complete_run(run("18446744073709551557\r\n2\r\n\r\n"), asked, "18446744073709551557\n",
+                        "Reached 18446744073709551615, the largest number that can be searched; "
+                        "found 1 of 2 primes.\n");
+}
+
+TEST_F(windows_program, second_run_in_the_same_folder_gets_a_numbered_name) {
+    scratch_folder folder;
+    const outcome first = run("10\r\n3\r\n\r\n", {.folder = folder.path()});
+    const auto before = folder.files();
+    ASSERT_EQ(before.size(), 1u);
+    const std::string taken = before.begin()->first;
+    // The next minute's name too, in case the second run starts after the minute turned.
+    const std::string next = minute_name(first.finished + 60) + ".txt";
+    if (next != taken) std::ofstream{folder.path() / next} << "kept\n";
+    const outcome second = run("20\r\n2\r\n\r\n", {.folder = folder.path()});
+    EXPECT_TRUE(same_text(second.out, console(asked, "23\n29\n")));
+    EXPECT_EQ(second.err, "");
+    EXPECT_EQ(second.ended, "exit 0");
+    const auto after = folder.files();
+    EXPECT_EQ(after.size(), next != taken ? 3u : 2u);
+    for (const auto& [name, text] : after) {
+        if (name == taken)
+            EXPECT_EQ(text, "11\r\n13\r\n17\r\n");  // untouched
+        else if (name == next)
+            EXPECT_EQ(text, "kept\n");
+        else
+            EXPECT_TRUE(run_name(name, second.started, second.finished, " (2).txt") &&
+                        text == "23\r\n29\r\n")
+                << name;
+    }
+}
+
+TEST_F(windows_program, uncreatable_file_is_reported) {
+    const outcome r = run("10\r\n3\r\n\r\n", {.folder = "/proc"});
+    EXPECT_TRUE(same_text(r.out, console(asked, "11\n13\n17\n")));
+    EXPECT_EQ(r.ended, "exit 1");
+    const std::string prefix = "Could not write the result file \"";
+    ASSERT_TRUE(r.err.starts_with(prefix)) << r.err;
+    const std::string name =
+        r.err.substr(prefix.size(), r.err.find('"', prefix.size()) - prefix.size());
+    EXPECT_TRUE(run_name(name, r.started, r.finished)) << name;
+    EXPECT_EQ(r.err, prefix + name + "\": No such file or directory\r\n");
+}
+
+TEST_F(windows_program, million_primes_equal_the_linux_listing) {
+    const std::string input = "1000000000000\r\n1000000\r\n\r\n";
+    const outcome windows = run(input);
+    ASSERT_EQ(windows.files.size(), 1u);
+    const std::string& file = windows.files.begin()->second;
+    EXPECT_TRUE(same_text(windows.out, console(asked, without_cr(file))));
+    EXPECT_EQ(windows.ended, "exit 0");
+    EXPECT_EQ(std::ranges::count(file, '\n'), 1000000);
+    EXPECT_EQ(std::ranges::count(file, '\r'), 1000000);
+    EXPECT_TRUE(file.starts_with("1000000000039\r\n"));
+
+    scratch_folder folder;
+    const std::string expected = [&] {
+        program_run native{{.folder = folder.path()}, {LINUX_PROGRAM}};
+        native.send(input);
+        native.finish();
+        const auto files = folder.files();
+        return files.size() == 1 ? files.begin()->second : "";
+    }();
+    ASSERT_FALSE(expected.empty());
+    EXPECT_TRUE(same_text(without_cr(file), expected));
+}
+
+TEST_F(windows_program, ctrl_c_saves_whole_lines_and_ends_with_the_ctrl_c_status) {
+    scratch_folder folder;
+    program_run program{{.folder = folder.path()}};
+    program.send("1000000000000\r\n100000000\r\n");
+    ASSERT_TRUE(program.pump(
+        [](const std::string& out) { return out.find("1000000000039\r\n") != std::string::npos; }));
+    // Wine turns the signal into a Ctrl+C console control event.
+    ::kill(program.pid(), SIGINT);
+    outcome r = program.finish();
+    const auto files = folder.files();
+    EXPECT_EQ(r.ended, "exit 58");  // STATUS_CONTROL_C_EXIT, 0xC000013A, as Wine reports it
+    ASSERT_EQ(files.size(), 1u);
+    const auto& [name, file] = *files.begin();
+    EXPECT_TRUE(run_name(name, r.started, r.finished)) << name;
+    const auto lines = std::ranges::count(file, '\n');
+    EXPECT_GT(lines, 0);
+    EXPECT_TRUE(file.ends_with("\r\n"));
+    EXPECT_EQ(std::ranges::count(file, '\r'), lines);
+    const auto numbers = numbers_of(file);
+    ASSERT_EQ(numbers.size(), static_cast<std::size_t>(lines));
+    EXPECT_EQ(numbers.front(), 1000000000039u);
+    EXPECT_EQ(std::ranges::adjacent_find(numbers, std::greater_equal<>{}), numbers.end());
+    EXPECT_EQ(r.err, "Interrupted; " + std::to_string(lines) + " primes were saved in \"" + name +
+                         "\".\r\n");
+    const std::string head = crlf(banner + asked + "\n");
+    ASSERT_TRUE(r.out.starts_with(head));
+    EXPECT_TRUE(file.starts_with(r.out.substr(head.size())))
+        << "the console showed primes the file lacks";
+    if (*PRIMESIEVE_PROGRAM != '\0') {
+        const std::string last = std::to_string(numbers.back());
+        EXPECT_TRUE(same_text(without_cr(file), primesieve_listing("1000000000000", last)));
+    }
+}
+
+}  // namespace
