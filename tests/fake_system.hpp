@@ -48,7 +48,7 @@ public:
     void write_console(std::string_view bytes) override { *console << bytes; }
     void write_error(std::string_view text) override { *error_text << text; }
     void catch_interrupts() override { interrupts_.reset(); }
-    void release_interrupts() override {}
+    void release_interrupts() override { interrupts_.close(); }
     int pending_interrupt() override {
         if (interrupt && polls_++ == polls_before_interrupt) interrupt(interrupts_);
         return interrupts_.pending();

@@ -3,14 +3,25 @@
 
 namespace zorvanteli {
 
-void interrupt_flag::record(int interrupt) noexcept {
-    int none = 0;
-    interrupt_.compare_exchange_strong(none, interrupt, std::memory_order_acq_rel);
+bool interrupt_flag::record(int interrupt) noexcept {
+    int state = none;
+    if (state_.compare_exchange_strong(state, interrupt, std::memory_order_acq_rel)) return true;
+    return state != closed;
+}
+
+int interrupt_flag::pending() const noexcept {
+    const int state = state_.load(std::memory_order_acquire);
+    return state == closed ? none : state;
 }
 
 void interrupt_flag::reset() noexcept {
     saved_.store(false, std::memory_order_release);
-    interrupt_.store(0, std::memory_order_release);
+    state_.store(none, std::memory_order_release);
+}
+
+void interrupt_flag::close() noexcept {
+    int state = none;
+    state_.compare_exchange_strong(state, closed, std::memory_order_acq_rel);
 }
 
 void interrupt_flag::mark_saved() noexcept {
@@ -26,12 +37,11 @@ bool handle_console_event(interrupt_flag& flag, unsigned long event) {
     switch (event) {
         case console_event::ctrl_c:
         case console_event::ctrl_break:
-            flag.record(interrupt_of_console_event(event));
-            return true;
+            return flag.record(interrupt_of_console_event(event));
         case console_event::close:
         case console_event::logoff:
         case console_event::shutdown:
-            flag.record(interrupt_of_console_event(event));
+            if (!flag.record(interrupt_of_console_event(event))) return false;
             flag.wait_until_saved();
             return true;
         default:

@@ -8,26 +8,33 @@ namespace zorvanteli {
 
 // Set by a POSIX signal handler, or by the thread on which Windows runs a console control handler;
 // read by any thread of the search. Nothing but lock-free atomics may be touched in a signal
-// handler, hence the assertions.
+// handler, hence the assertions. It takes interrupts only between reset() and close().
 class interrupt_flag {
 public:
     static_assert(std::atomic<int>::is_always_lock_free);
     static_assert(std::atomic<bool>::is_always_lock_free);
 
-    // Keeps the first interrupt: that one ends the process, however many follow it.
-    void record(int interrupt) noexcept;
-    // The interrupt recorded since the last reset(), or 0.
-    int pending() const noexcept { return interrupt_.load(std::memory_order_acquire); }
+    // Records `interrupt` unless one is recorded already (the first one ends the process) or the
+    // flag is closed. Returns false only when closed: the interrupt is then left to the system's
+    // default handling.
+    bool record(int interrupt) noexcept;
+    // The interrupt recorded since reset(), or 0.
+    int pending() const noexcept;
+    // Takes interrupts from now on, with none recorded.
     void reset() noexcept;
+    // Takes no more interrupts; one recorded before stays pending. A single atomic step, so that
+    // an interrupt is either recorded before it or refused after it, never lost in between.
+    void close() noexcept;
 
     // The main thread's word that the file is complete and closed and the message written.
     void mark_saved() noexcept;
-    // Blocks until mark_saved(). Not for signal handlers: for a handler thread that must not
-    // return before the save is done.
+    // Blocks until mark_saved() or the end of the process. Not for signal handlers: for a
+    // handler thread that must not return before the save is done.
     void wait_until_saved() const noexcept;
 
 private:
-    std::atomic<int> interrupt_{0};
+    static constexpr int none = 0, closed = -1;  // other states: the interrupt recorded
+    std::atomic<int> state_{closed};
     std::atomic<bool> saved_{false};
 };
 
@@ -45,11 +52,13 @@ constexpr int interrupt_of_console_event(unsigned long event) {
     return static_cast<int>(event) + 1;
 }
 
-// What the Windows console control handler does during the search: records the event and returns
-// true (handled) for the five events above, false for any other. Windows ends the process as soon
-// as the handler returns from a window close, log-off or shut-down, so for those it returns only
-// once the main thread has saved; Ctrl+C and Ctrl+Break return at once and the main thread ends
-// the process itself. A second event while the save runs only waits as well.
+// What the Windows console control handler does: during the search it records the event and
+// returns true (handled) for the five events above; outside it, and for any other event, it
+// returns false, which leaves the event to Windows' default handling (the process ends at once).
+// Windows ends the process as soon as the handler returns from a window close, log-off or
+// shut-down, so for those it returns only once the main thread has saved; Ctrl+C and Ctrl+Break
+// return at once and the main thread ends the process itself. An event while the save runs is
+// taken as well, so it cannot cut the save short.
 bool handle_console_event(interrupt_flag& flag, unsigned long event);
 
 }  // namespace zorvanteli

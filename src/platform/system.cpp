@@ -143,7 +143,12 @@ private:
 class operating_system final : public system_seam {
 public:
     operating_system() {
-#ifndef _WIN32
+#ifdef _WIN32
+        // For good: the handler refuses events outside the search, which leaves them to Windows'
+        // default handling. Taking it out again would wait for a handler that waits for the
+        // save, as Windows holds one lock around both.
+        ::SetConsoleCtrlHandler(on_console_event, TRUE);
+#else
         std::signal(SIGPIPE, SIG_IGN);
         std::signal(SIGXFSZ, SIG_IGN);
         // A standard descriptor that was closed would be the next one handed out: the result
@@ -204,15 +209,14 @@ public:
 
 #ifdef _WIN32
     // A process started with Ctrl+C ignored keeps ignoring it: Windows then calls no handler
-    // for it. The handler is left in place by a first event, unlike a C runtime `signal` handler,
-    // so a second Ctrl+C during the save is caught too.
+    // for it. The handler stays in place after a first event, unlike a C runtime `signal`
+    // handler, so a second Ctrl+C during the save is caught too.
     void catch_interrupts() override {
         interrupts.reset();
-        ::SetConsoleCtrlHandler(on_console_event, TRUE);
     }
 
     void release_interrupts() override {
-        ::SetConsoleCtrlHandler(on_console_event, FALSE);
+        interrupts.close();
     }
 
     int pending_interrupt() override {
@@ -221,8 +225,8 @@ public:
 
     void end_by_signal(int) override {
         std::fflush(nullptr);
-        // A handler waiting on a window close, log-off or shut-down may now return; Windows then
-        // ends the process with this same status, whichever comes first.
+        // A handler waiting on a window close, log-off or shut-down may now return, after which
+        // Windows ends the process; whichever is first, the listing is saved.
         interrupts.mark_saved();
         ::ExitProcess(control_c_exit_status);
     }
@@ -244,6 +248,7 @@ public:
     void release_interrupts() override {
         for (std::size_t i = 0; i < std::size(interrupt_signals); ++i)
             ::sigaction(interrupt_signals[i], &previous_[i], nullptr);
+        interrupts.close();
     }
 
     int pending_interrupt() override {
