@@ -1,5 +1,6 @@
 // libFuzzer target for the reading of the two numbers: any bytes a user or a pipe can send go
 // through two reads, and each read is checked against a plain model of what it must do.
+#include <algorithm>
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
@@ -36,8 +37,13 @@ struct expected_read {
     std::size_t next;  // where the following read starts
 };
 
+// Most of a rejected line that one read drops.
+constexpr std::size_t max_discard = 64 * 1024;
+
 // What one read starting at `at` must give: after white space, an optional '+' and a run of
-// decimal digits that fits is the value; anything else fails and costs the rest of its line.
+// decimal digits that fits is the value; anything else fails and costs the rest of its line, up
+// to its line break (left in place) or max_discard bytes, counted from where the extraction
+// stopped: before a '-', which is never extracted, else after the sign and digits it took.
 expected_read expect(std::string_view text, std::size_t at) {
     while (at < text.size() && is_space(text[at])) ++at;
     const bool minus = at < text.size() && text[at] == '-';
@@ -51,8 +57,9 @@ expected_read expect(std::string_view text, std::size_t at) {
         require(result.ptr == text.data() + end || result.ec == std::errc::result_out_of_range);
         if (result.ec == std::errc{}) return {true, value, end};
     }
-    const std::size_t newline = text.find('\n', at);
-    return {false, 1, newline == std::string_view::npos ? text.size() : newline + 1};
+    const std::size_t stopped = minus ? at : end;
+    const std::size_t line_end = std::min(text.find('\n', stopped), text.size());
+    return {false, 1, std::min(line_end, stopped + max_discard)};
 }
 
 // A leading '-' after white space, which the unsigned extraction alone would wrap around.

@@ -61,7 +61,7 @@ TEST(interrupt_flag, session_ending_events_wait_until_saved) {
             EXPECT_TRUE(handle_console_event(flag, event));
             returned = true;
         }};
-        while (flag.pending() == 0) std::this_thread::yield();
+        while (flag.pending() == 0 && !returned) std::this_thread::yield();
         EXPECT_EQ(flag.pending(), static_cast<int>(event) + 1);
         // A Ctrl+C meanwhile, and the search's end, leave the first handler waiting.
         EXPECT_TRUE(handle_console_event(flag, 0));
