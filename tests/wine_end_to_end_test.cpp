@@ -199,4 +199,21 @@ TEST_F(windows_program, ctrl_c_saves_whole_lines_and_ends_with_the_ctrl_c_status
     }
 }
 
+TEST_F(windows_program, ctrl_c_at_a_question_ends_the_program_at_once) {
+    // Outside the search Windows' default handling stays; there is nothing to save yet.
+    scratch_folder folder;
+    program_run program{{.folder = folder.path()}};
+    const std::string asking = crlf(banner);
+    ASSERT_TRUE(program.pump([&](const std::string& out) { return out == asking; }));
+    ::kill(program.pid(), SIGINT);
+    program.wait_for_exit();  // with input still open: a program that reads on hangs here
+    const outcome r = program.finish();
+    // Windows' default handling ends the process with STATUS_CONTROL_C_EXIT (58 here); Wine 8's
+    // own default handler ends it with 0.
+    EXPECT_TRUE(r.ended == "exit 58" || r.ended == "exit 0") << r.ended;
+    EXPECT_EQ(r.out, asking);
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(folder.files().empty());
+}
+
 }  // namespace
