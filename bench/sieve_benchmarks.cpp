@@ -1,4 +1,5 @@
-// One sieve segment at three heights: the cost a long search pays per segment there.
+// One sieve segment at three heights: the cost a long search pays per segment there, in numbers
+// sieved per nanosecond.
 #include <benchmark/benchmark.h>
 
 #include <limits>
@@ -13,20 +14,20 @@ namespace {
 using namespace zorvanteli;
 using namespace zorvanteli::bench;
 
-// One segment's primes, the sieving and the reading of the survivors together. Above 0 the
-// table of sieving primes still grows (by doubling) during the first two segments, so those
-// are drained untimed and the third is measured: the cost a long search pays per segment at
-// that height. At 0 that growth is a sieve up to 1448, so the first segment is measured.
+// One segment's primes, the sieving and the reading of the survivors together (and above the
+// sieve's exact range their confirmation). The range is a few segments long, so that segments
+// are full-sized; the first two are drained untimed, as a sieve may still be setting up its
+// sieving primes during them, and the third is measured.
 void drain_one_segment(benchmark::State& state, u64 start) {
-    const int untimed_segments = start == 0 ? 0 : 2;
+    constexpr u64 span = segmented_sieve::segment_span;
     std::optional<segmented_sieve> sieve;
     std::vector<u64> primes;
-    primes.reserve(segmented_sieve::segment_span / 2);
+    primes.reserve(span / 4);
     std::int64_t found = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        sieve.emplace(start);
-        for (int i = 0; i < untimed_segments; ++i) {
+        sieve.emplace(start, start + 4 * span - 1);
+        for (int i = 0; i < 2; ++i) {
             sieve->next_primes(primes, std::numeric_limits<std::size_t>::max());
             primes.clear();
         }
@@ -38,7 +39,9 @@ void drain_one_segment(benchmark::State& state, u64 start) {
         primes.clear();
         state.ResumeTiming();
     }
-    state.SetItemsProcessed(found);
+    state.counters["numbers_per_ns"] = benchmark::Counter(
+        static_cast<double>(span) * static_cast<double>(state.iterations()) * 1e-9,
+        benchmark::Counter::kIsRate);
     state.counters["primes_per_segment"] =
         static_cast<double>(found) / static_cast<double>(state.iterations());
 }

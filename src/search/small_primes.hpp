@@ -1,0 +1,33 @@
+// Small sieving primes: those that strike a level-1-sized piece of a segment many times over. They
+// strike one piece after the other, so that nearly all their strikes land in the level-1 cache.
+#pragma once
+
+#include <cstdint>
+
+#include "search/wheel_turns.hpp"
+
+namespace zorvanteli {
+
+class small_sieving_primes {
+public:
+    // The segment's pieces, sized to stay in the level-1 cache (48 KiB here) with the primes'
+    // table and the pre-sieve patterns streaming through.
+    static constexpr std::uint64_t piece_bytes = 32 * 1024;
+    // A prime below this strikes a piece at least 32 times. Above, the cost of entering its
+    // unrolled loop once per piece outweighs what striking in the level-1 cache rather than in
+    // the level-2 cache saves: such a prime is a medium one.
+    static constexpr std::uint64_t limit = 16 * 1024;
+
+    void clear() { primes_.clear(); }
+    void add(std::uint64_t p, wheel::position at) { primes_.add(p, at); }
+    // Strikes the multiples in the segment's bytes below `end`: the end of the piece that the
+    // last call's piece is followed by.
+    void strike_piece(std::uint8_t* segment, std::uint64_t end) { primes_.strike(segment, end); }
+    // Moves on to the next segment, which starts `bytes` bytes after the current one.
+    void advance(std::uint64_t bytes) { primes_.advance(bytes); }
+
+private:
+    wheel_turn_primes primes_;
+};
+
+}  // namespace zorvanteli
