@@ -24,13 +24,23 @@ constexpr u64 top = std::numeric_limits<u64>::max();
 constexpr u64 numbers_per_word = 8 * wheel::numbers_per_byte;
 constexpr u64 piece_bytes = small_sieving_primes::piece_bytes;
 
+// Small primes strike up to this far past a segment's end; what they strike there belongs to the
+// next segment, which is never shorter than this while there is one.
+constexpr u64 spill_bytes = small_sieving_primes::limit;
+
 // A search of unknown length starts with a small segment and doubles it up to the full size, so
 // that a request for a few primes neither sieves nor sets up much more than it needs.
-constexpr u64 first_segment_bytes = 4 * 1024;
+constexpr u64 first_segment_bytes = spill_bytes;
 
-// A sieving prime p costs a division to set up and saves about (range / p) / ln p Baillie-PSW
-// tests of composites, each costing as much as some hundred divisions: it pays off up to about a
-// quarter of the range's length. Segments below 2^32 are always sieved exactly.
+// How far to sieve a range of length L at height N, with a division (~20 ns) to set up each
+// sieving prime and a Baillie-PSW test costing some 400 ns for a prime and 100 ns for a composite:
+// - Sieving up to the root makes the sieve exact and saves testing the L / ln N primes; it pays
+//   off unless the root / ln root divisions cost more, that is when the root is below about 10 L.
+// - Short of the root, a prime p saves about (L / p) / ln p tests of composites: worth it up to
+//   about L / 4.
+// Segments below 2^32 are sieved exactly whatever the length, which keeps the survivors that
+// need the test above 2^32.
+constexpr u64 root_per_range = 10;
 constexpr u64 range_per_sieving_prime = 4;
 constexpr u64 exact_below = u64{1} << 32;
 
@@ -52,7 +62,7 @@ void clear_bit(u8* s, u64 byte, unsigned k) {
 }  // namespace
 
 segmented_sieve::segmented_sieve(u64 start, u64 stop, instruction_set set)
-    : set_{set}, words_(segment_bytes / 8 + 1) {
+    : set_{set}, words_((segment_bytes + spill_bytes) / 8 + 1), carry_(spill_bytes / 8) {
     reset(start, stop);
 }
 
@@ -68,6 +78,7 @@ void segmented_sieve::reset(u64 start, u64 stop) {
     next_bytes_ = stop == top ? first_segment_bytes : segment_bytes;
     confirmed_.clear();
     confirmed_next_ = 0;
+    carry_ready_ = false;
     active_ = 0;
     bound_ = 0;
     small_.clear();
@@ -142,22 +153,28 @@ void segmented_sieve::sieve_segment() {
     next_bytes_ = std::min<u64>(segment_bytes, 2 * next_bytes_);
     const u64 last = more_segments_ ? low_ + wheel::numbers_per_byte * bytes_ - 1 : stop_;
     const u64 root = integer_sqrt(last);
+    // The length the sieving primes serve: the range, or what was searched of it so far.
+    const u64 extent = (stop_ == top ? last : stop_) - start_;
     u64 bound = root;
-    if (low_ >= exact_below) {
-        const u64 extent = (stop_ == top ? last : stop_) - start_;
+    if (low_ >= exact_below && (root > sieve_bound || root / root_per_range > extent))
         bound = std::min(
             {root, sieve_bound, std::max(presieve_limit, extent / range_per_sieving_prime)});
-    }
     activate_sieving_primes(bound);
     confirm_ = bound_ < root;
 
     u8* const s = segment();
-    for (u64 begin = 0; begin < bytes_; begin += piece_bytes) {
-        const u64 end = std::min(bytes_, begin + piece_bytes);
-        presieve(s + begin, end - begin, low_ / wheel::numbers_per_byte + begin, set_);
+    presieve(s, bytes_, low_ / wheel::numbers_per_byte, set_);
+    u8* const carry = reinterpret_cast<u8*>(carry_.data());
+    if (carry_ready_)
+        for (u64 i = 0; i < std::min(spill_bytes, bytes_); ++i) s[i] &= carry[i];
+    std::memset(s + bytes_, 0xFF, spill_bytes);
+    for (u64 end = std::min(bytes_, piece_bytes);; end = std::min(bytes_, end + piece_bytes)) {
         small_.strike_piece(s, end);
+        if (end == bytes_) break;
     }
     small_.advance(bytes_);
+    std::memcpy(carry, s + bytes_, spill_bytes);
+    carry_ready_ = true;
     medium_.sieve(s, bytes_);
     large_.sieve(s, bytes_);
     fix_segment_ends(last);

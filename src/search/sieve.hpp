@@ -65,7 +65,10 @@ private:
     std::array<std::uint64_t, 3> pending_{};  // 2, 3 and 5, which the wheel leaves out
     std::size_t pending_count_ = 0, pending_next_ = 0;
 
-    std::vector<std::uint64_t> words_;      // the segment's bytes, 1 = survivor
+    std::vector<std::uint64_t> words_;  // the segment's bytes, 1 = survivor, then room for
+                                        // the small primes' strikes past its end
+    std::vector<std::uint64_t> carry_;  // those strikes, kept for the next segment's start
+    bool carry_ready_ = false;
     std::vector<std::uint64_t> confirmed_;  // survivors shown prime, not yet handed out
     std::size_t confirmed_next_ = 0;
 

@@ -20,9 +20,11 @@ public:
 
     void clear() { primes_.clear(); }
     void add(std::uint64_t p, wheel::position at) { primes_.add(p, at); }
-    // Strikes the multiples in the segment's bytes below `end`: the end of the piece that the
-    // last call's piece is followed by.
-    void strike_piece(std::uint8_t* segment, std::uint64_t end) { primes_.strike(segment, end); }
+    // Strikes the multiples in the segment's bytes below `end`, the end of the piece that follows
+    // the last call's, and some up to `limit` bytes past it, which must be pre-sieved already.
+    void strike_piece(std::uint8_t* segment, std::uint64_t end) {
+        primes_.strike_whole_turns(segment, end);
+    }
     // Moves on to the next segment, which starts `bytes` bytes after the current one.
     void advance(std::uint64_t bytes) { primes_.advance(bytes); }
 

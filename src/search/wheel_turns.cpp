@@ -2,6 +2,7 @@
 // each residue class, so that a strike is one AND of a byte in memory.
 #include "search/wheel_turns.hpp"
 
+#include <cstdint>
 #include <utility>
 
 namespace zorvanteli {
@@ -96,9 +97,70 @@ std::uint32_t strike_turns(u8* s, u64 end, u64 pd, std::uint32_t next) {
     return out(o7, 7);
 }
 
+// Strikes whole turns of the multiples of p = 30 * pd + residues[c], from the turn of byte
+// `next / 8` (wheel index next % 8) on, as long as a turn starts below byte `end`: up to p bytes
+// past `end`, but without a check per strike or a mispredicted exit from the middle of a turn.
+// Returns the next strike, which starts a turn (wheel index 0).
 template <unsigned c>
+std::uint32_t strike_whole_turns(u8* s, u64 end, u64 pd, std::uint32_t next) {
+    if (next / 8 >= end) return next;
+    constexpr auto& carry = strikes.carry[c];
+    const u64 p = 30 * pd + wheel::residues[c];
+    const u64 o0 = pd * 1 + carry[0], o1 = pd * 7 + carry[1], o2 = pd * 11 + carry[2],
+              o3 = pd * 13 + carry[3], o4 = pd * 17 + carry[4], o5 = pd * 19 + carry[5],
+              o6 = pd * 23 + carry[6], o7 = pd * 29 + carry[7];
+    const unsigned j = next % 8;
+    // The byte where the turn starts, which may lie before the segment's start: as a signed
+    // number for the comparisons; the sums with the offsets are the bytes struck.
+    u64 turn = next / 8;
+    if (j != 0) {  // only a prime just added starts inside a turn
+        const u64 offsets[8] = {o0, o1, o2, o3, o4, o5, o6, o7};
+        turn -= offsets[j];
+        switch (j) {
+            case 1:
+                s[turn + o1] &= mask<c, 1>;
+                [[fallthrough]];
+            case 2:
+                s[turn + o2] &= mask<c, 2>;
+                [[fallthrough]];
+            case 3:
+                s[turn + o3] &= mask<c, 3>;
+                [[fallthrough]];
+            case 4:
+                s[turn + o4] &= mask<c, 4>;
+                [[fallthrough]];
+            case 5:
+                s[turn + o5] &= mask<c, 5>;
+                [[fallthrough]];
+            case 6:
+                s[turn + o6] &= mask<c, 6>;
+                [[fallthrough]];
+            default:
+                s[turn + o7] &= mask<c, 7>;
+        }
+        turn += p;
+    } else {
+        turn -= o0;
+    }
+    const auto signed_end = static_cast<std::int64_t>(end);
+    for (; static_cast<std::int64_t>(turn) < signed_end; turn += p) {
+        s[turn + o0] &= mask<c, 0>;
+        s[turn + o1] &= mask<c, 1>;
+        s[turn + o2] &= mask<c, 2>;
+        s[turn + o3] &= mask<c, 3>;
+        s[turn + o4] &= mask<c, 4>;
+        s[turn + o5] &= mask<c, 5>;
+        s[turn + o6] &= mask<c, 6>;
+        s[turn + o7] &= mask<c, 7>;
+    }
+    return static_cast<std::uint32_t>((turn + o0) * 8);
+}
+
+template <unsigned c, bool whole>
 void strike_class(std::vector<wheel_turn_primes::entry>& primes, u8* s, u64 end) {
-    for (auto& e : primes) e.next = strike_turns<c>(s, end, e.pd, e.next);
+    for (auto& e : primes)
+        e.next = whole ? strike_whole_turns<c>(s, end, e.pd, e.next)
+                       : strike_turns<c>(s, end, e.pd, e.next);
 }
 
 }  // namespace
@@ -114,7 +176,14 @@ void wheel_turn_primes::add(u64 p, wheel::position at) {
 
 void wheel_turn_primes::strike(u8* segment, u64 end) {
     [&]<unsigned... c>(std::integer_sequence<unsigned, c...>) {
-        (strike_class<c>(classes_[c], segment, end), ...);
+        (strike_class<c, false>(classes_[c], segment, end), ...);
+    }
+    (std::make_integer_sequence<unsigned, 8>{});
+}
+
+void wheel_turn_primes::strike_whole_turns(u8* segment, u64 end) {
+    [&]<unsigned... c>(std::integer_sequence<unsigned, c...>) {
+        (strike_class<c, true>(classes_[c], segment, end), ...);
     }
     (std::make_integer_sequence<unsigned, 8>{});
 }

@@ -20,6 +20,10 @@ public:
     void add(std::uint64_t p, wheel::position at);
     // Strikes the multiples in the segment's bytes below `end`, from where the last call stopped.
     void strike(std::uint8_t* segment, std::uint64_t end);
+    // The same, but in whole turns: every turn that starts below `end` is struck to its end, up
+    // to p - 1 bytes past `end`, where the segment must have room. Cheaper: no strike is checked
+    // against the end, and the next call starts with a whole turn.
+    void strike_whole_turns(std::uint8_t* segment, std::uint64_t end);
     // Moves on to the next segment, which starts `bytes` bytes after the current one.
     void advance(std::uint64_t bytes);
     std::size_t size() const;
