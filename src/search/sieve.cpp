@@ -28,9 +28,9 @@ constexpr u64 piece_bytes = small_sieving_primes::piece_bytes;
 // next segment, which is never shorter than this while there is one.
 constexpr u64 spill_bytes = small_sieving_primes::limit;
 
-// A search of unknown length starts with a small segment and doubles it up to the full size, so
-// that a request for a few primes neither sieves nor sets up much more than it needs.
-constexpr u64 first_segment_bytes = spill_bytes;
+// The next segment takes over what the small primes strike past a segment's end.
+constexpr u64 first_segment_bytes = segmented_sieve::first_segment_bytes;
+static_assert(first_segment_bytes >= spill_bytes);
 
 // How far to sieve a range of length L at height N, with a division (~20 ns) to set up each
 // sieving prime and a Baillie-PSW test costing some 400 ns for a prime and 100 ns for a composite:
@@ -70,7 +70,7 @@ void segmented_sieve::reset(u64 start, u64 stop) {
     start_ = start;
     stop_ = stop;
     pending_count_ = pending_next_ = 0;
-    for (u64 p : {2, 3, 5})
+    for (u64 p : {u64{2}, u64{3}, u64{5}})
         if (p >= start && p <= stop) pending_[pending_count_++] = p;
     low_ = start - start % wheel::numbers_per_byte;
     more_segments_ = start <= stop;

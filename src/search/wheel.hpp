@@ -3,7 +3,6 @@
 #pragma once
 
 #include <array>
-#include <cstddef>
 #include <cstdint>
 
 namespace zorvanteli::wheel {
@@ -82,12 +81,9 @@ inline constexpr std::array<std::uint8_t, 30> offset_to_next_residue = [] {
 }();
 
 // The first multiple of the prime p (7 < p < 2^32) that a sieve of the numbers from `low` (a
-// multiple of 30) must strike: the first p * q with q on the wheel and p * q >= max(p * p, low).
-// `offsets` maps x modulo its size to the distance from x to the wheel's next residue, and
-// `index_of` a residue to its wheel index. False when that multiple lies beyond `last`.
-template <std::size_t modulus>
-bool first_strike(u64 p, u64 low, u64 last, const std::array<std::uint8_t, modulus>& offsets,
-                  const std::array<std::uint8_t, modulus>& index_of, position& at) {
+// multiple of 30) must strike: the first p * q with q prime to 30 and p * q >= max(p * p, low).
+// False when it lies beyond `last`.
+inline bool first_strike(u64 p, u64 low, u64 last, position& at) {
     u64 q = p, distance = 0;  // distance from low to p * q
     if (p * p >= low) {
         distance = p * p - low;
@@ -99,77 +95,12 @@ bool first_strike(u64 p, u64 low, u64 last, const std::array<std::uint8_t, modul
             distance = p - remainder;
         }
     }
-    const unsigned step = offsets[q % modulus];
+    const unsigned step = offset_to_next_residue[q % 30];
     distance += step * p;
     if (distance > last - low) return false;
     at.byte = distance / numbers_per_byte;
-    at.j = index_of[(q + step) % modulus];
+    at.j = bit_of_residue[(q + step) % 30];
     return true;
 }
-
-// On the modulo-30 wheel: q prime to 30, eight to a turn.
-inline bool first_strike(u64 p, u64 low, u64 last, position& at) {
-    return first_strike(p, low, last, offset_to_next_residue, bit_of_residue, at);
-}
-
-// The modulo-210 wheel, for stepping through a prime's multiples only: q prime to 210 also
-// skips the multiples of 7, which pre-sieving struck, 48 to a turn of 210.
-namespace wheel_210 {
-
-inline constexpr unsigned size = 48;
-inline constexpr std::array<std::uint8_t, size> residues = [] {
-    std::array<std::uint8_t, size> r{};
-    unsigned k = 0;
-    for (unsigned x = 1; x < 210; ++x)
-        if (x % 2 != 0 && x % 3 != 0 && x % 5 != 0 && x % 7 != 0)
-            r[k++] = static_cast<std::uint8_t>(x);
-    return r;
-}();
-
-inline constexpr std::array<std::uint8_t, 210> offset_to_next_residue = [] {
-    std::array<std::uint8_t, 210> offsets{};
-    for (unsigned x = 0; x < 210; ++x) {
-        unsigned r = x;
-        while (r % 2 == 0 || r % 3 == 0 || r % 5 == 0 || r % 7 == 0) ++r;
-        offsets[x] = static_cast<std::uint8_t>(r - x);  // r may be 211, the next turn's first
-    }
-    return offsets;
-}();
-
-inline constexpr std::array<std::uint8_t, 210> index_of_residue = [] {
-    std::array<std::uint8_t, 210> index{};
-    index.fill(size);
-    for (std::uint8_t k = 0; k < size; ++k) index[residues[k]] = k;
-    index[1] = 0;
-    return index;
-}();
-
-// For p = 30 * pd + wheel::residues[c] and q = 210a + residues[j]: the bit of p * q, and how
-// far the byte moves from p * q to the next multiple p * (q + gap[j]): pd * gap[j] + carry[c][j].
-struct step_tables {
-    std::array<std::uint8_t, size> gap;
-    std::array<std::array<std::uint8_t, size>, 8> bit;
-    std::array<std::array<std::uint8_t, size>, 8> carry;
-};
-
-inline constexpr step_tables steps = [] {
-    step_tables t{};
-    for (unsigned j = 0; j < size; ++j)
-        t.gap[j] = static_cast<std::uint8_t>((j + 1 < size ? residues[j + 1] : 211) - residues[j]);
-    for (unsigned c = 0; c < 8; ++c) {
-        for (unsigned j = 0; j < size; ++j) {
-            const unsigned r = wheel::residues[c] * residues[j] % 30;  // p * q modulo 30
-            t.bit[c][j] = bit_of_residue[r];
-            t.carry[c][j] = static_cast<std::uint8_t>((r + wheel::residues[c] * t.gap[j]) / 30);
-        }
-    }
-    return t;
-}();
-
-inline bool first_strike(u64 p, u64 low, u64 last, position& at) {
-    return wheel::first_strike(p, low, last, offset_to_next_residue, index_of_residue, at);
-}
-
-}  // namespace wheel_210
 
 }  // namespace zorvanteli::wheel
