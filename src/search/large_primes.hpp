@@ -13,6 +13,8 @@ namespace zorvanteli {
 class large_sieving_primes {
 public:
     void clear() { primes_.clear(); }
+    // Makes room for `more` primes beyond those added.
+    void reserve(std::size_t more) { primes_.reserve(primes_.size() + more); }
     // Adds the prime p, which strikes next at `at` on the 30-wheel, counted from the current
     // segment's start.
     void add(std::uint64_t p, wheel::position at);

@@ -133,6 +133,13 @@ void segmented_sieve::activate_sieving_primes(u64 bound) {
     if (bound <= bound_) return;
     extend_sieving_primes(bound);
     bound_ = bound;
+    // Room for exactly the new large primes, the most numerous: no doubling of their table.
+    const auto first_large = std::ranges::lower_bound(sieving_primes_, large_from);
+    const auto end = std::ranges::upper_bound(sieving_primes_, bound);
+    if (end > first_large)
+        large_.reserve(static_cast<std::size_t>(
+            end -
+            std::max(first_large, sieving_primes_.begin() + static_cast<std::ptrdiff_t>(active_))));
     for (; active_ < sieving_primes_.size() && sieving_primes_[active_] <= bound; ++active_) {
         const u64 p = sieving_primes_[active_];
         wheel::position at;
