@@ -62,7 +62,9 @@ void clear_bit(u8* s, u64 byte, unsigned k) {
 }  // namespace
 
 segmented_sieve::segmented_sieve(u64 start, u64 stop, instruction_set set)
-    : set_{set}, words_((segment_bytes + spill_bytes) / 8 + 1), carry_(spill_bytes / 8) {
+    : set_{set},
+      words_{new std::uint64_t[(segment_bytes + spill_bytes) / 8 + 1]},
+      carry_(spill_bytes / 8) {
     reset(start, stop);
 }
 
@@ -208,9 +210,8 @@ void segmented_sieve::fix_segment_ends(u64 last) {
 
 std::size_t segmented_sieve::take_survivors(u64* out, std::size_t room) {
     const std::size_t word_count = static_cast<std::size_t>((bytes_ + 7) / 8);
-    const survivors_taken bulk =
-        collect_survivors(words_.data() + word_, word_count - word_,
-                          low_ + numbers_per_word * word_, out, room, set_);
+    const survivors_taken bulk = collect_survivors(
+        words_.get() + word_, word_count - word_, low_ + numbers_per_word * word_, out, room, set_);
     word_ += bulk.words;
     std::size_t taken = bulk.numbers;
     // Less room than a word may need: one number at a time, resuming inside a word next time.

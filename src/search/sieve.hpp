@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -54,7 +55,7 @@ private:
     // Moves up to `room` survivors from the segment's words to `out`; returns how many.
     std::size_t take_survivors(std::uint64_t* out, std::size_t room);
     bool segment_consumed() const;
-    std::uint8_t* segment() { return reinterpret_cast<std::uint8_t*>(words_.data()); }
+    std::uint8_t* segment() { return reinterpret_cast<std::uint8_t*>(words_.get()); }
 
     instruction_set set_;
     std::uint64_t start_ = 0;
@@ -69,8 +70,9 @@ private:
     std::array<std::uint64_t, 3> pending_{};  // 2, 3 and 5, which the wheel leaves out
     std::size_t pending_count_ = 0, pending_next_ = 0;
 
-    std::vector<std::uint64_t> words_;  // the segment's bytes, 1 = survivor, then room for
-                                        // the small primes' strikes past its end
+    // The segment's bytes, 1 = survivor, then room for the small primes' strikes past its end.
+    // Left uninitialised: a short range touches only the pages it uses.
+    std::unique_ptr<std::uint64_t[]> words_;
     std::vector<std::uint64_t> carry_;  // those strikes, kept for the next segment's start
     bool carry_ready_ = false;
     std::vector<std::uint64_t> confirmed_;  // survivors shown prime, not yet handed out
