@@ -4,10 +4,13 @@
 
 #include <limits>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "sample_numbers.hpp"
+#include "search/presieve.hpp"
 #include "search/sieve.hpp"
+#include "search/survivors.hpp"
 
 namespace {
 
@@ -60,5 +63,55 @@ void sieve_segment_at_10_to_18(benchmark::State& state) {
     drain_one_segment(state, 1'000'000'000'000'000'000);
 }
 BENCHMARK(sieve_segment_at_10_to_18)->Unit(benchmark::kMillisecond);
+
+// The parts that have a vector kernel, with each set of instructions the processor runs.
+const char* name_of(instruction_set set) {
+    return set == instruction_set::portable ? "portable" : "avx512";
+}
+
+// Pre-sieving a segment near 10^12, in the pieces the sieve uses.
+void presieve_segment(benchmark::State& state, instruction_set set) {
+    std::vector<std::uint8_t> bytes(segmented_sieve::segment_bytes);
+    const u64 first_byte = 1'000'000'000'000 / 30;
+    for (auto _ : state) {
+        presieve(bytes.data(), bytes.size(), first_byte, set);
+        benchmark::DoNotOptimize(bytes.data());
+    }
+    state.counters["numbers_per_ns"] =
+        benchmark::Counter(static_cast<double>(segmented_sieve::segment_span) *
+                               static_cast<double>(state.iterations()) * 1e-9,
+                           benchmark::Counter::kIsRate);
+}
+
+// Reading the survivors of a pre-sieved segment near 10^12 (about twice as many as its primes).
+void collect_segment(benchmark::State& state, instruction_set set) {
+    std::vector<u64> words(segmented_sieve::segment_bytes / 8);
+    const u64 low = 1'000'000'000'020;
+    presieve(reinterpret_cast<std::uint8_t*>(words.data()), segmented_sieve::segment_bytes,
+             low / 30, set);
+    std::vector<u64> out(segmented_sieve::segment_span / 8);
+    std::int64_t numbers = 0;
+    for (auto _ : state) {
+        const survivors_taken taken =
+            collect_survivors(words.data(), words.size(), low, out.data(), out.size(), set);
+        benchmark::DoNotOptimize(out.data());
+        numbers += static_cast<std::int64_t>(taken.numbers);
+    }
+    state.SetItemsProcessed(numbers);
+}
+
+const bool registered = [] {
+    std::vector<instruction_set> sets = {instruction_set::portable};
+    if (best_instruction_set() != instruction_set::portable) sets.push_back(best_instruction_set());
+    for (instruction_set set : sets) {
+        benchmark::RegisterBenchmark((std::string("presieve_segment/") + name_of(set)).c_str(),
+                                     presieve_segment, set)
+            ->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark((std::string("collect_survivors/") + name_of(set)).c_str(),
+                                     collect_segment, set)
+            ->Unit(benchmark::kMicrosecond);
+    }
+    return true;
+}();
 
 }  // namespace
