@@ -22,7 +22,7 @@ using namespace zorvanteli::bench;
 // are full-sized; the first two are drained untimed, as a sieve may still be setting up its
 // sieving primes during them, and the third is measured.
 void drain_one_segment(benchmark::State& state, u64 start) {
-    constexpr u64 span = segmented_sieve::segment_span;
+    const u64 span = 30 * segmented_sieve::full_segment_bytes(start);
     std::optional<segmented_sieve> sieve;
     std::vector<u64> primes;
     primes.reserve(span / 4);
@@ -71,7 +71,7 @@ const char* name_of(instruction_set set) {
 
 // Pre-sieving a segment near 10^12, in the pieces the sieve uses.
 void presieve_segment(benchmark::State& state, instruction_set set) {
-    std::vector<std::uint8_t> bytes(segmented_sieve::segment_bytes);
+    std::vector<std::uint8_t> bytes(segmented_sieve::segment_bytes);  // at 10^12 the longest
     const u64 first_byte = 1'000'000'000'000 / 30;
     for (auto _ : state) {
         presieve(bytes.data(), bytes.size(), first_byte, set);

@@ -13,7 +13,7 @@
 namespace zorvanteli {
 
 using u64 = std::uint64_t;
-constexpr u64 top = ~u64{0}, span = segmented_sieve::segment_span;
+constexpr u64 top = ~u64{0};
 constexpr u64 p32 = u64{1} << 32, p42 = u64{1} << 42, p44 = u64{1} << 44, p62 = u64{1} << 62,
               p63 = u64{1} << 63;
 
@@ -111,8 +111,9 @@ TEST(sieve, windows_across_segment_boundaries_match_the_single_number_test) {
         }
     }
     // Full segments, where confirming a segment's survivors costs little.
-    for (u64 start : {u64{0}, p32 + 17, p44 - span - 5}) {
+    for (u64 start : {u64{0}, p32 + 17, p44 - 30 * segmented_sieve::segment_bytes - 5}) {
         SCOPED_TRACE(start);
+        const u64 span = 30 * segmented_sieve::full_segment_bytes(start);
         segmented_sieve bounded{start, start + 2 * span + 100};
         const u64 low = start - start % 30;
         expect_windows_match(bounded, start, start + 2 * span + 100,
@@ -149,7 +150,7 @@ TEST(sieve, ranges_after_reset_hold_exactly_their_primes) {
                                           {4, 4},
                                           {9, 4},
                                           {1000, 1100},
-                                          {span - 50, 100},
+                                          {segmented_sieve::segment_span - 50, 100},
                                           {0, 1000000},
                                           {top - 200, top},
                                           {top - 59, 1},

@@ -157,7 +157,7 @@ void segmented_sieve::activate_sieving_primes(u64 bound) {
 
 void segmented_sieve::sieve_segment() {
     const u64 bytes_left = (stop_ - low_) / wheel::numbers_per_byte + 1;
-    bytes_ = std::min({u64{segment_bytes}, next_bytes_, bytes_left});
+    bytes_ = std::min({u64{full_segment_bytes(low_)}, next_bytes_, bytes_left});
     more_segments_ = bytes_ < bytes_left;
     next_bytes_ = std::min<u64>(segment_bytes, 2 * next_bytes_);
     const u64 last = more_segments_ ? low_ + wheel::numbers_per_byte * bytes_ - 1 : stop_;

@@ -22,12 +22,18 @@ class segmented_sieve {
 public:
     // The sieving primes go up to here at most, so the sieve is exact on its own below its square.
     static constexpr std::uint64_t sieve_bound = std::uint64_t{1} << 22;
-    // Half the level-2 cache (1 MiB a core here), a byte for 30 numbers.
-    static constexpr std::size_t segment_bytes = 512 * 1024;
+    // The level-2 cache (1 MiB a core here), a byte for 30 numbers: the longest segment.
+    static constexpr std::size_t segment_bytes = 1024 * 1024;
     static constexpr std::uint64_t segment_span = segment_bytes * 30;  // numbers in a segment
+    // A full segment from `low` on. Below 2^36 all sieving primes are below 2^18 and strike half
+    // a level-2 cache often enough; the smaller segment then stays in the cache with the rest.
+    // Above, the primes from 2^18 on strike a whole one fewer times, which costs less.
+    static constexpr std::size_t full_segment_bytes(std::uint64_t low) {
+        return low >> 36 != 0 ? segment_bytes : segment_bytes / 2;
+    }
     // A search of unknown length (stop = 2^64 - 1) starts with a segment this long and doubles
     // it up to segment_bytes, so that a request for a few primes stays cheap.
-    static constexpr std::size_t first_segment_bytes = 32 * 1024;
+    static constexpr std::size_t first_segment_bytes = 1024 * 1024;
 
     // Primes are produced from `start` up to `stop`, both included.
     explicit segmented_sieve(std::uint64_t start, std::uint64_t stop = ~std::uint64_t{0},
