@@ -33,7 +33,7 @@ public:
     }
     // A search of unknown length (stop = 2^64 - 1) starts with a segment this long and doubles
     // it up to segment_bytes, so that a request for a few primes stays cheap.
-    static constexpr std::size_t first_segment_bytes = 1024 * 1024;
+    static constexpr std::size_t first_segment_bytes = 32 * 1024;
 
     // Primes are produced from `start` up to `stop`, both included.
     explicit segmented_sieve(std::uint64_t start, std::uint64_t stop = ~std::uint64_t{0},
