@@ -30,7 +30,8 @@ constexpr u64 spill_bytes = small_sieving_primes::limit;
 
 // The next segment takes over what the small primes strike past a segment's end.
 constexpr u64 first_segment_bytes = segmented_sieve::first_segment_bytes;
-static_assert(first_segment_bytes >= spill_bytes);
+static_assert(first_segment_bytes >= spill_bytes &&
+              first_segment_bytes < segmented_sieve::segment_bytes / 2);
 
 // How far to sieve a range of length L at height N, with a division (~20 ns) to set up each
 // sieving prime and a Baillie-PSW test costing some 400 ns for a prime and 100 ns for a composite:
