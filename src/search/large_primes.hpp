@@ -1,6 +1,8 @@
-// Large sieving primes: those that strike a segment fewer than sixteen times, some of them less
-// than once. A whole turn of the wheel no longer fits a segment, so each steps along the wheel one
-// multiple at a time, the bit and the distance to the next looked up by its residue class.
+// Large sieving primes: those that strike a segment fewer than sixteen times. A turn of the wheel
+// spans half a segment or more, so each steps along the wheel one multiple at a time, the bit and
+// the distance to the next looked up by its residue class. Up to the sieving bound of 2^22 each
+// still strikes a full segment at least twice: buckets for primes that skip segments would not
+// pay here (one for each level-1-sized window measured a third slower).
 #pragma once
 
 #include <cstdint>

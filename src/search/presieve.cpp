@@ -21,7 +21,7 @@ using u64 = std::uint64_t;
 using u8 = std::uint8_t;
 
 constexpr std::size_t pattern_count = 16;
-// Products at most 16 KiB, so that all patterns together take a sixth of the level-2 cache.
+// Products at most 16 KiB, so that all patterns together take a fifth of the level-2 cache.
 constexpr std::array<std::array<u8, 3>, pattern_count> pattern_primes = {{{7, 41, 43},
                                                                           {11, 17, 1},
                                                                           {13, 31, 37},

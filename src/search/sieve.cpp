@@ -101,7 +101,7 @@ void segmented_sieve::extend_sieving_primes(u64 limit) {
         wheel::position at;
         if (is_prime_by_trial(b) && wheel::first_strike(b, low, upto, at)) base.add(b, at);
     }
-    // At least as many as the primes below it, less those below 164 (Rosser and Schoenfeld).
+    // Room for them all at once: pi(x) < x / (ln x - 3/2) (Rosser and Schoenfeld).
     const double ln = std::log(static_cast<double>(upto));
     sieving_primes_.reserve(static_cast<std::size_t>(static_cast<double>(upto) / (ln - 1.5)));
     std::vector<u64> piece(piece_bytes / 8 + 1), found(4096);

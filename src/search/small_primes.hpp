@@ -13,9 +13,9 @@ public:
     // The segment's pieces, sized to stay in the level-1 cache (48 KiB here) with the primes'
     // table and the pre-sieve patterns streaming through.
     static constexpr std::uint64_t piece_bytes = 32 * 1024;
-    // A prime below this strikes a piece at least 32 times. Above, the cost of entering its
-    // unrolled loop once per piece outweighs what striking in the level-1 cache rather than in
-    // the level-2 cache saves: such a prime is a medium one.
+    // A prime below this strikes a piece at least 16 times. Above, entering its unrolled loop
+    // once per piece costs about as much as striking in the level-2 cache instead saves: such a
+    // prime is a medium one. (Limits from 8 to 32 KiB measured within a few per cent.)
     static constexpr std::uint64_t limit = 16 * 1024;
 
     void clear() { primes_.clear(); }
