@@ -20,11 +20,12 @@ namespace zorvanteli {
 
 class segmented_sieve {
 public:
-    // The sieving primes go up to here at most, so the sieve is exact on its own below its square.
+    // The sieving primes go up to here at most: below its square a range (unless it is much
+    // shorter than the square root) is sieved exactly, with no confirmation.
     static constexpr std::uint64_t sieve_bound = std::uint64_t{1} << 22;
     // The level-2 cache (1 MiB a core here), a byte for 30 numbers: the longest segment.
     static constexpr std::size_t segment_bytes = 1024 * 1024;
-    static constexpr std::uint64_t segment_span = segment_bytes * 30;  // numbers in a segment
+    static constexpr std::uint64_t segment_span = segment_bytes * 30;  // numbers in the longest
     // A full segment from `low` on. Below 2^36 all sieving primes are below 2^18 and strike half
     // a level-2 cache often enough; the smaller segment then stays in the cache with the rest.
     // Above, the primes from 2^18 on strike a whole one fewer times, which costs less.
