@@ -1,32 +1,36 @@
-// One sieve segment at three heights: the cost a long search pays per segment there.
+// One sieve segment at three heights: the cost a long search pays per segment there, in numbers
+// sieved per nanosecond.
 #include <benchmark/benchmark.h>
 
 #include <limits>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "sample_numbers.hpp"
+#include "search/presieve.hpp"
 #include "search/sieve.hpp"
+#include "search/survivors.hpp"
 
 namespace {
 
 using namespace zorvanteli;
 using namespace zorvanteli::bench;
 
-// One segment's primes, the sieving and the reading of the survivors together. Above 0 the
-// table of sieving primes still grows (by doubling) during the first two segments, so those
-// are drained untimed and the third is measured: the cost a long search pays per segment at
-// that height. At 0 that growth is a sieve up to 1448, so the first segment is measured.
+// One segment's primes, the sieving and the reading of the survivors together (and above the
+// sieve's exact range their confirmation). The range is a few segments long, so that segments
+// are full-sized; the first two are drained untimed, as a sieve may still be setting up its
+// sieving primes during them, and the third is measured.
 void drain_one_segment(benchmark::State& state, u64 start) {
-    const int untimed_segments = start == 0 ? 0 : 2;
+    const u64 span = 30 * segmented_sieve::full_segment_bytes(start);
     std::optional<segmented_sieve> sieve;
     std::vector<u64> primes;
-    primes.reserve(segmented_sieve::segment_span / 2);
+    primes.reserve(span / 4);
     std::int64_t found = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        sieve.emplace(start);
-        for (int i = 0; i < untimed_segments; ++i) {
+        sieve.emplace(start, start + 4 * span - 1);
+        for (int i = 0; i < 2; ++i) {
             sieve->next_primes(primes, std::numeric_limits<std::size_t>::max());
             primes.clear();
         }
@@ -38,7 +42,9 @@ void drain_one_segment(benchmark::State& state, u64 start) {
         primes.clear();
         state.ResumeTiming();
     }
-    state.SetItemsProcessed(found);
+    state.counters["numbers_per_ns"] = benchmark::Counter(
+        static_cast<double>(span) * static_cast<double>(state.iterations()) * 1e-9,
+        benchmark::Counter::kIsRate);
     state.counters["primes_per_segment"] =
         static_cast<double>(found) / static_cast<double>(state.iterations());
 }
@@ -57,5 +63,55 @@ void sieve_segment_at_10_to_18(benchmark::State& state) {
     drain_one_segment(state, 1'000'000'000'000'000'000);
 }
 BENCHMARK(sieve_segment_at_10_to_18)->Unit(benchmark::kMillisecond);
+
+// The parts that have a vector kernel, with each set of instructions the processor runs.
+const char* name_of(instruction_set set) {
+    return set == instruction_set::portable ? "portable" : "avx512";
+}
+
+// Pre-sieving a segment near 10^12, in the pieces the sieve uses.
+void presieve_segment(benchmark::State& state, instruction_set set) {
+    std::vector<std::uint8_t> bytes(segmented_sieve::segment_bytes);  // at 10^12 the longest
+    const u64 first_byte = 1'000'000'000'000 / 30;
+    for (auto _ : state) {
+        presieve(bytes.data(), bytes.size(), first_byte, set);
+        benchmark::DoNotOptimize(bytes.data());
+    }
+    state.counters["numbers_per_ns"] =
+        benchmark::Counter(static_cast<double>(segmented_sieve::segment_span) *
+                               static_cast<double>(state.iterations()) * 1e-9,
+                           benchmark::Counter::kIsRate);
+}
+
+// Reading the survivors of a pre-sieved segment near 10^12 (about twice as many as its primes).
+void collect_segment(benchmark::State& state, instruction_set set) {
+    std::vector<u64> words(segmented_sieve::segment_bytes / 8);
+    const u64 low = 1'000'000'000'020;
+    presieve(reinterpret_cast<std::uint8_t*>(words.data()), segmented_sieve::segment_bytes,
+             low / 30, set);
+    std::vector<u64> out(segmented_sieve::segment_span / 8);
+    std::int64_t numbers = 0;
+    for (auto _ : state) {
+        const survivors_taken taken =
+            collect_survivors(words.data(), words.size(), low, out.data(), out.size(), set);
+        benchmark::DoNotOptimize(out.data());
+        numbers += static_cast<std::int64_t>(taken.numbers);
+    }
+    state.SetItemsProcessed(numbers);
+}
+
+const bool registered = [] {
+    std::vector<instruction_set> sets = {instruction_set::portable};
+    if (best_instruction_set() != instruction_set::portable) sets.push_back(best_instruction_set());
+    for (instruction_set set : sets) {
+        benchmark::RegisterBenchmark((std::string("presieve_segment/") + name_of(set)).c_str(),
+                                     presieve_segment, set)
+            ->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark((std::string("collect_survivors/") + name_of(set)).c_str(),
+                                     collect_segment, set)
+            ->Unit(benchmark::kMicrosecond);
+    }
+    return true;
+}();
 
 }  // namespace

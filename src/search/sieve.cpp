@@ -1,230 +1,244 @@
-// Segmented sieve over odd numbers; see sieve.hpp for the plan.
+// The segmented sieve: each segment is pre-sieved and struck by the small primes a level-1-sized
+// piece at a time, then struck by the medium and the large primes as a whole, then read out.
 #include "search/sieve.hpp"
 
 #include <algorithm>
 #include <bit>
-#include <initializer_list>
-#include <iterator>
+#include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "search/baillie_psw.hpp"
 #include "search/integer_sqrt.hpp"
+#include "search/presieve.hpp"
+#include "search/survivors.hpp"
+#include "search/wheel.hpp"
 
 namespace zorvanteli {
 namespace {
 
 using u64 = std::uint64_t;
-constexpr std::size_t segment_bits = segmented_sieve::segment_bytes * 8;
+using u8 = std::uint8_t;
 
-// Bit index (odd numbers counted from low + 1) of the first multiple of p that the sieve must
-// strike: p^2 or the first odd multiple at or above low + 1, whichever is larger.
-u64 first_strike(u64 p, u64 low) {
-    const u64 first = low + 1;
-    if (p * p >= first) return (p * p - first) / 2;
-    u64 offset = (p - first % p) % p;
-    if (offset % 2 == 1) offset += p;  // an odd offset from an odd number lands on an even one
-    return offset / 2;
+constexpr u64 top = std::numeric_limits<u64>::max();
+constexpr u64 numbers_per_word = 8 * wheel::numbers_per_byte;
+constexpr u64 piece_bytes = small_sieving_primes::piece_bytes;
+
+// Small primes strike up to this far past a segment's end; what they strike there belongs to the
+// next segment, which is never shorter than this while there is one.
+constexpr u64 spill_bytes = small_sieving_primes::limit;
+
+// The next segment takes over what the small primes strike past a segment's end.
+constexpr u64 first_segment_bytes = segmented_sieve::first_segment_bytes;
+static_assert(first_segment_bytes >= spill_bytes &&
+              first_segment_bytes < segmented_sieve::segment_bytes / 2);
+
+// How far to sieve a range of length L at height N, with a division (~20 ns) to set up each
+// sieving prime and a Baillie-PSW test costing some 400 ns for a prime and 100 ns for a composite:
+// - Sieving up to the root makes the sieve exact and saves testing the L / ln N primes; it pays
+//   off unless the root / ln root divisions cost more, that is when the root is below about 10 L.
+// - Short of the root, a prime p saves about (L / p) / ln p tests of composites: worth it up to
+//   about L / 4.
+// Segments below 2^32 are sieved exactly whatever the length, which keeps the survivors that
+// need the test above 2^32.
+constexpr u64 root_per_range = 10;
+constexpr u64 range_per_sieving_prime = 4;
+constexpr u64 exact_below = u64{1} << 32;
+
+// A medium prime strikes a segment at least 16 times: 8 * segment_bytes / p >= 16.
+constexpr u64 large_from = segmented_sieve::segment_bytes / 2;
+
+bool is_prime_by_trial(u64 n) {
+    if (n < 2) return false;
+    for (u64 d = 2; d * d <= n; ++d)
+        if (n % d == 0) return false;
+    return true;
 }
 
-// Strikes the bits j, j + p, ... below `end`; returns the first index at or past it.
-inline u64 strike_below(u64* words, u64 p, u64 j, u64 end) {
-    for (; j < end; j += p) words[j / 64] &= ~(u64{1} << (j % 64));
-    return j;
-}
-
-// Strikes the multiples of p at bit indices j, j + p, ... below `bits`, when at most `strikes`
-// of them are; returns the next index, relative to the following segment.
-template <int strikes>
-u64 strike_fixed(u64* words, u64 bits, u64 p, u64 j) {
-    if (j >= bits) return j - bits;
-    words[j / 64] &= ~(u64{1} << (j % 64));
-    u64 hits = 1;
-    for (int t = 1; t < strikes; ++t) {
-        const u64 at = j + static_cast<u64>(t) * p;
-        const bool inside = at < bits;
-        const u64 index = inside ? at : j;  // outside: an empty mask on a word struck already
-        words[index / 64] &= ~(static_cast<u64>(inside) << (index % 64));
-        hits += inside;
-    }
-    return j + hits * p - bits;
-}
-
-// The odd numbers free of a few small primes form a bit pattern that repeats with the product
-// of those primes. Copying it into a segment is much cheaper than striking each small prime's
-// many multiples one at a time.
-class wheel_pattern {
-public:
-    explicit wheel_pattern(std::initializer_list<u64> primes) : period_{1} {
-        for (u64 p : primes) period_ *= p;
-        // Two words more than a period, so that 64 bits can be read from any offset in it.
-        const u64 length = period_ + 128;
-        bits_.assign(static_cast<std::size_t>(period_ / 64 + 3), ~u64{0});
-        // Bit i stands for the odd number 2i + 1; the odd multiples of p are i = (p - 1) / 2 + kp.
-        for (u64 p : primes)
-            for (u64 i = (p - 1) / 2; i < length; i += p) bits_[i / 64] &= ~(u64{1} << (i % 64));
-    }
-
-    // ANDs the pattern into words[0, count), whose first bit stands for the odd number
-    // 2 * index + 1.
-    void apply(u64* words, std::size_t count, u64 index) const {
-        u64 offset = index % period_;
-        for (std::size_t w = 0; w < count; ++w) {
-            const u64* at = bits_.data() + offset / 64;
-            const unsigned shift = static_cast<unsigned>(offset % 64);
-            // The split shift keeps a shift of zero from becoming a shift by 64.
-            words[w] &= (at[0] >> shift) | ((at[1] << 1) << (63 - shift));
-            offset += 64;
-            if (offset >= period_) offset -= period_;
-        }
-    }
-
-private:
-    u64 period_;
-    std::vector<u64> bits_;
-};
-
-// The primes that the patterns strike, grouped so that each period stays a few kilobytes.
-constexpr u64 presieved_primes[] = {3, 5, 7, 11, 13, 17, 19, 23, 29, 31, 37, 41, 43, 47};
-
-const std::vector<wheel_pattern>& wheel_patterns() {
-    static const std::vector<wheel_pattern> patterns = [] {
-        std::vector<wheel_pattern> list;
-        list.emplace_back(std::initializer_list<u64>{3, 5, 7, 11, 13});
-        list.emplace_back(std::initializer_list<u64>{17, 19, 23});
-        list.emplace_back(std::initializer_list<u64>{29, 31, 37});
-        list.emplace_back(std::initializer_list<u64>{41, 43, 47});
-        return list;
-    }();
-    return patterns;
+// Clears bit k of byte `byte`.
+void clear_bit(u8* s, u64 byte, unsigned k) {
+    s[byte] = static_cast<u8>(s[byte] & ~(1u << k));
 }
 
 }  // namespace
 
-// The odd numbers from low_ + 1 to stop_; stop_ > low_.
-u64 segmented_sieve::odd_numbers_left() const {
-    const u64 distance = stop_ - low_;
-    return distance / 2 + (distance & 1);
-}
-
-segmented_sieve::segmented_sieve(u64 start, u64 stop) : words_(segment_bits / 64) {
+segmented_sieve::segmented_sieve(u64 start, u64 stop, instruction_set set)
+    : set_{set},
+      words_{new std::uint64_t[(segment_bytes + spill_bytes) / 8 + 1]},
+      carry_(spill_bytes / 8) {
     reset(start, stop);
 }
 
 void segmented_sieve::reset(u64 start, u64 stop) {
-    low_ = start & ~u64{1};
+    start_ = start;
     stop_ = stop;
-    pending_two_ = start <= 2 && stop >= 2;
+    pending_count_ = pending_next_ = 0;
+    for (u64 p : {u64{2}, u64{3}, u64{5}})
+        if (p >= start && p <= stop) pending_[pending_count_++] = p;
+    low_ = start - start % wheel::numbers_per_byte;
+    more_segments_ = start <= stop;
     segment_ready_ = false;
-    exhausted_ = stop < start || stop <= low_;  // no odd number in range
+    next_bytes_ = stop == top ? first_segment_bytes : segment_bytes;
     confirmed_.clear();
     confirmed_next_ = 0;
-    for (std::size_t k = 0; k < sieving_primes_.size(); ++k)
-        next_multiple_[k] = first_strike(sieving_primes_[k], low_);
+    carry_ready_ = false;
+    active_ = 0;
+    bound_ = 0;
+    small_.clear();
+    medium_.clear();
+    large_.clear();
 }
 
+// The sieving primes are made by this sieve's own parts, on a buffer of one piece: pre-sieving,
+// then striking with the primes from 167 to the root (at most 2^11, found by trial division).
 void segmented_sieve::extend_sieving_primes(u64 limit) {
-    if (limit <= sieved_to_) return;
-    const u64 upto = std::min<u64>(sieve_bound, std::max<u64>({limit, 2 * sieved_to_, 1024}));
-    // Plain sieve over the odd numbers up to `upto` (index i for 2i + 1); small enough to redo
-    // from scratch.
-    std::vector<std::uint8_t> composite(static_cast<std::size_t>(upto / 2 + 1), 0);
-    for (u64 i = 1; (2 * i + 1) * (2 * i + 1) <= upto; ++i)
-        if (composite[i] == 0)
-            for (u64 j = (2 * i + 1) * (2 * i + 1) / 2; j <= upto / 2; j += 2 * i + 1)
-                composite[j] = 1;
-    // From the first odd number above sieved_to_ (i = 0 would be 1, not a prime).
-    for (u64 i = std::max<u64>(1, sieved_to_ / 2); 2 * i + 1 <= upto; ++i) {
-        const u64 p = 2 * i + 1;
-        if (p <= sieved_to_ || composite[i] != 0) continue;
-        sieving_primes_.push_back(static_cast<std::uint32_t>(p));
-        next_multiple_.push_back(first_strike(p, low_));
+    if (limit <= generated_to_) return;
+    const u64 upto = std::min(sieve_bound, std::max<u64>({limit, 2 * generated_to_, 1 << 15}));
+    const u64 from = std::max(generated_to_, presieve_limit) + 1;
+    u64 low = from - from % wheel::numbers_per_byte;
+    wheel_turn_primes base;
+    for (u64 b = presieve_limit + 2; b * b <= upto; b += 2) {
+        wheel::position at;
+        if (is_prime_by_trial(b) && wheel::first_strike(b, low, upto, at)) base.add(b, at);
     }
-    sieved_to_ = upto;
+    // Room for them all at once: pi(x) < x / (ln x - 3/2) (Rosser and Schoenfeld).
+    const double ln = std::log(static_cast<double>(upto));
+    sieving_primes_.reserve(static_cast<std::size_t>(static_cast<double>(upto) / (ln - 1.5)));
+    std::vector<u64> piece(piece_bytes / 8 + 1), found(4096);
+    u8* const s = reinterpret_cast<u8*>(piece.data());
+    for (;;) {
+        const u64 bytes = std::min(piece_bytes, (upto - low) / wheel::numbers_per_byte + 1);
+        presieve(s, bytes, low / wheel::numbers_per_byte, set_);
+        base.strike(s, bytes);
+        base.advance(bytes);
+        const u64 last = low + wheel::numbers_per_byte * bytes - 1;
+        for (unsigned k = 0; k < 8; ++k) {
+            if (low + wheel::residues[k] < from) clear_bit(s, 0, k);
+            if (last - wheel::numbers_per_byte + 1 + wheel::residues[k] > upto)
+                clear_bit(s, bytes - 1, k);
+        }
+        std::memset(s + bytes, 0, (8 - bytes % 8) % 8);
+        for (std::size_t word = 0, words = (bytes + 7) / 8; word < words;) {
+            const survivors_taken taken =
+                collect_survivors(piece.data() + word, words - word, low + numbers_per_word * word,
+                                  found.data(), found.size(), set_);
+            for (std::size_t i = 0; i < taken.numbers; ++i)
+                sieving_primes_.push_back(static_cast<std::uint32_t>(found[i]));
+            word += taken.words;
+        }
+        if (last >= upto) break;
+        low += wheel::numbers_per_byte * bytes;
+    }
+    generated_to_ = upto;
+}
+
+void segmented_sieve::activate_sieving_primes(u64 bound) {
+    if (bound <= bound_) return;
+    extend_sieving_primes(bound);
+    bound_ = bound;
+    // Room for exactly the new large primes, the most numerous: no doubling of their table.
+    const auto first_large = std::ranges::lower_bound(sieving_primes_, large_from);
+    const auto end = std::ranges::upper_bound(sieving_primes_, bound);
+    if (end > first_large)
+        large_.reserve(static_cast<std::size_t>(
+            end -
+            std::max(first_large, sieving_primes_.begin() + static_cast<std::ptrdiff_t>(active_))));
+    for (; active_ < sieving_primes_.size() && sieving_primes_[active_] <= bound; ++active_) {
+        const u64 p = sieving_primes_[active_];
+        wheel::position at;
+        if (!wheel::first_strike(p, low_, stop_, at)) continue;  // no multiple left in range
+        if (p < small_sieving_primes::limit)
+            small_.add(p, at);
+        else if (p < large_from)
+            medium_.add(p, at);
+        else
+            large_.add(p, at);
+    }
 }
 
 void segmented_sieve::sieve_segment() {
-    bits_ = std::min<u64>(segment_bits, odd_numbers_left());
-    const u64 high = low_ + 2 * bits_ - 1;
-    const u64 root = integer_sqrt(high);
-    extend_sieving_primes(std::min(root, sieve_bound));
-    confirm_ = root > sieve_bound;
+    const u64 bytes_left = (stop_ - low_) / wheel::numbers_per_byte + 1;
+    bytes_ = std::min({u64{full_segment_bytes(low_)}, next_bytes_, bytes_left});
+    more_segments_ = bytes_ < bytes_left;
+    next_bytes_ = std::min<u64>(segment_bytes, 2 * next_bytes_);
+    const u64 last = more_segments_ ? low_ + wheel::numbers_per_byte * bytes_ - 1 : stop_;
+    const u64 root = integer_sqrt(last);
+    // The length the sieving primes serve: the range, or what was searched of it so far.
+    const u64 extent = (stop_ == top ? last : stop_) - start_;
+    u64 bound = root;
+    if (low_ >= exact_below && (root > sieve_bound || root / root_per_range > extent))
+        bound = std::min(
+            {root, sieve_bound, std::max(presieve_limit, extent / range_per_sieving_prime)});
+    activate_sieving_primes(bound);
+    confirm_ = bound_ < root;
 
-    const std::size_t word_count = static_cast<std::size_t>((bits_ + 63) / 64);
-    u64* const words = words_.data();
-    std::fill(words, words + word_count, ~u64{0});
-    for (const wheel_pattern& pattern : wheel_patterns())
-        pattern.apply(words, word_count, low_ / 2);
-    if (bits_ % 64 != 0) words[word_count - 1] &= (u64{1} << (bits_ % 64)) - 1;
-    if (low_ == 0) words[0] &= ~u64{1};  // 1 is not prime
-    for (u64 p : presieved_primes)       // the patterns struck these primes too
-        if (p > low_ && (p - low_ - 1) / 2 < bits_)
-            words[(p - low_ - 1) / 128] |= u64{1} << ((p - low_ - 1) / 2 % 64);
-
-    const std::size_t first_unstruck =
-        std::min(sieving_primes_.size(), std::size(presieved_primes));
-    const u64 bits = bits_;  // a local, or every store through `words` would reload it
-    const std::uint32_t* const primes = sieving_primes_.data();
-    u64* const next = next_multiple_.data();
-    // Small primes strike many times per segment: sieve them a piece at a time that stays in
-    // the level-1 cache, where most of all strikes then land.
-    constexpr u64 piece_bits = 32 * 1024 * 8;
-    const std::size_t count = sieving_primes_.size();
-    std::size_t small_end = first_unstruck;
-    while (small_end < count && primes[small_end] < piece_bits / 8) ++small_end;
-    for (u64 piece_end = std::min(bits, piece_bits);;
-         piece_end = std::min(bits, piece_end + piece_bits)) {
-        for (std::size_t k = first_unstruck; k < small_end; ++k)
-            next[k] = strike_below(words, primes[k], next[k], piece_end);
-        if (piece_end == bits) break;
+    u8* const s = segment();
+    presieve(s, bytes_, low_ / wheel::numbers_per_byte, set_);
+    u8* const carry = reinterpret_cast<u8*>(carry_.data());
+    if (carry_ready_)
+        for (u64 i = 0; i < std::min(spill_bytes, bytes_); ++i) s[i] &= carry[i];
+    std::memset(s + bytes_, 0xFF, spill_bytes);
+    for (u64 end = std::min(bytes_, piece_bytes);; end = std::min(bytes_, end + piece_bytes)) {
+        small_.strike_piece(s, end);
+        if (end == bytes_) break;
     }
-    for (std::size_t k = first_unstruck; k < small_end; ++k) next[k] -= bits;
-    // Medium ones strike several times, and their loops still predict well.
-    std::size_t k = small_end;
-    for (; k < count && primes[k] < bits / 4; ++k)
-        next[k] = strike_below(words, primes[k], next[k], bits) - bits;
-    // Large ones strike one to four times, and a loop would mispredict its end for nearly
-    // every prime: strike a fixed number of times instead, the extra strikes masked to nothing.
-    for (; k < count && primes[k] < bits / 2; ++k)
-        next[k] = strike_fixed<4>(words, bits, primes[k], next[k]);
-    for (; k < count; ++k) next[k] = strike_fixed<2>(words, bits, primes[k], next[k]);
+    small_.advance(bytes_);
+    std::memcpy(carry, s + bytes_, spill_bytes);
+    carry_ready_ = true;
+    medium_.sieve(s, bytes_);
+    large_.sieve(s, bytes_);
+    fix_segment_ends(last);
     word_ = 0;
     segment_ready_ = true;
 }
 
+// Pre-sieving strikes the primes 7 to 163 themselves and leaves 1; the first and the last byte
+// may stand for numbers outside the range; the last word's bytes past the segment are read.
+void segmented_sieve::fix_segment_ends(u64 last) {
+    u8* const s = segment();
+    if (low_ == 0) clear_bit(s, 0, 0);
+    for (u64 q = low_ + 1; q <= presieve_limit && q - low_ < wheel::numbers_per_byte * bytes_; ++q)
+        if (is_prime_by_trial(q) && q > 5)
+            s[(q - low_) / wheel::numbers_per_byte] |=
+                static_cast<u8>(1u << wheel::bit_of_residue[q % wheel::numbers_per_byte]);
+    const u64 last_byte_low = low_ + wheel::numbers_per_byte * (bytes_ - 1);
+    for (unsigned k = 0; k < 8; ++k) {
+        if (low_ + wheel::residues[k] < start_) clear_bit(s, 0, k);
+        if (wheel::residues[k] > last - last_byte_low) clear_bit(s, bytes_ - 1, k);
+    }
+    std::memset(s + bytes_, 0, (8 - bytes_ % 8) % 8);
+}
+
 std::size_t segmented_sieve::take_survivors(u64* out, std::size_t room) {
-    const std::size_t word_count = static_cast<std::size_t>((bits_ + 63) / 64);
-    std::size_t taken = 0;
-    for (; word_ < word_count; ++word_) {
+    const std::size_t word_count = static_cast<std::size_t>((bytes_ + 7) / 8);
+    const survivors_taken bulk = collect_survivors(
+        words_.get() + word_, word_count - word_, low_ + numbers_per_word * word_, out, room, set_);
+    word_ += bulk.words;
+    std::size_t taken = bulk.numbers;
+    // Less room than a word may need: one number at a time, resuming inside a word next time.
+    for (; word_ < word_count && taken < room; ++word_) {
         u64 w = words_[word_];
-        const u64 first = low_ + 1 + 128 * word_;  // the odd number of the word's bit 0
-        if (room - taken >= 64) {                  // the whole word fits: no check per survivor
-            for (; w != 0; w &= w - 1)
-                out[taken++] = first + 2 * static_cast<u64>(std::countr_zero(w));
-            continue;
-        }
-        for (; w != 0; w &= w - 1) {
-            if (taken == room) {
-                words_[word_] = w;  // resume inside this word next time
-                return taken;
-            }
-            out[taken++] = first + 2 * static_cast<u64>(std::countr_zero(w));
+        const u64 base = low_ + numbers_per_word * word_;
+        for (; w != 0 && taken < room; w &= w - 1)
+            out[taken++] = base + wheel::value_of_bit[static_cast<unsigned>(std::countr_zero(w))];
+        if (w != 0) {
+            words_[word_] = w;
+            break;
         }
     }
     return taken;
 }
 
 bool segmented_sieve::segment_consumed() const {
-    return word_ == (bits_ + 63) / 64 && confirmed_next_ == confirmed_.size();
+    return word_ == (bytes_ + 7) / 8 && confirmed_next_ == confirmed_.size();
 }
 
 std::size_t segmented_sieve::next_primes(std::span<u64> out) {
     std::size_t count = 0;
-    if (pending_two_ && !out.empty()) {
-        out[count++] = 2;
-        pending_two_ = false;
-    }
+    while (pending_next_ < pending_count_ && count < out.size())
+        out[count++] = pending_[pending_next_++];
     if (!segment_ready_) {
-        if (exhausted_) return count;
+        if (!more_segments_) return count;
         sieve_segment();
     }
     if (!confirm_) {
@@ -250,10 +264,7 @@ std::size_t segmented_sieve::next_primes(std::span<u64> out) {
     }
     if (segment_consumed()) {
         segment_ready_ = false;
-        if (bits_ == odd_numbers_left())
-            exhausted_ = true;
-        else
-            low_ += 2 * bits_;
+        if (more_segments_) low_ += wheel::numbers_per_byte * bytes_;
     }
     return count;
 }
