@@ -24,7 +24,7 @@ constexpr std::size_t base_2_lanes = 8;
 constexpr std::size_t lucas_lanes = 4;
 
 // Jacobi symbol (a/n) for odd n.
-int jacobi(u64 a, u64 n) {
+constexpr int jacobi(u64 a, u64 n) {
     int result = 1;
     a %= n;
     while (a != 0) {
@@ -75,8 +75,16 @@ std::array<bool, lanes> base_2_test(const std::array<arithmetic, lanes>& m) {
     return probable;
 }
 
+// (r/odd) for every r below the constant odd.
+template <u64 odd>
+constexpr auto jacobi_table = [] {
+    std::array<std::int8_t, odd> table{};
+    for (u64 r = 0; r < odd; ++r) table[r] = static_cast<std::int8_t>(jacobi(r, odd));
+    return table;
+}();
+
 // Jacobi symbol (d/n) for a constant d and odd n: by reciprocity it takes n mod d, which the
-// compiler computes with a multiplication instead of a division.
+// compiler computes with a multiplication instead of a division, and a table.
 template <u64 d>
 int jacobi_of_constant(u64 n) {
     constexpr int twos = std::countr_zero(d);
@@ -84,7 +92,7 @@ int jacobi_of_constant(u64 n) {
     int result = 1;
     if ((twos & 1) && (n % 8 == 3 || n % 8 == 5)) result = -result;  // (2/n)
     if (odd % 4 == 3 && n % 4 == 3) result = -result;
-    return odd == 1 ? result : result * jacobi(n % odd, odd);
+    return result * jacobi_table<odd>[n % odd];
 }
 
 // (p^2 - 4 / n); the first few p settle nearly every n, so they get constant divisors.
