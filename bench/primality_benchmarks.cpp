@@ -60,7 +60,11 @@ std::vector<u64> sieve_survivors(u64 start, std::size_t count) {
 }
 
 // Batches as large as the sieve's; items are the primes kept, so the rate is per prime found.
-void run_confirmation(benchmark::State& state, u64 start) {
+void run_confirmation(benchmark::State& state, u64 start, arithmetic kind) {
+    if (!available(kind)) {
+        state.SkipWithError("this processor lacks the instructions");
+        return;
+    }
     constexpr std::size_t batch = 512;
     const std::vector<u64> survivors = sieve_survivors(start, 8 * batch);
     std::vector<u64> work(batch);
@@ -68,21 +72,25 @@ void run_confirmation(benchmark::State& state, u64 start) {
     for (auto _ : state) {
         for (std::size_t at = 0; at < survivors.size(); at += batch) {
             std::copy_n(survivors.begin() + static_cast<std::ptrdiff_t>(at), batch, work.begin());
-            kept += static_cast<std::int64_t>(keep_primes(work));
+            kept += static_cast<std::int64_t>(keep_primes(work, kind));
         }
         benchmark::DoNotOptimize(work.data());
     }
     state.SetItemsProcessed(kept);
 }
 
-void keep_primes_at_10_to_18(benchmark::State& state) {
-    run_confirmation(state, 1'000'000'000'000'000'000);
-}
-BENCHMARK(keep_primes_at_10_to_18)->Unit(benchmark::kMicrosecond);
-
-void keep_primes_at_10_to_19(benchmark::State& state) {
-    run_confirmation(state, 10'000'000'000'000'000'000u);
-}
-BENCHMARK(keep_primes_at_10_to_19)->Unit(benchmark::kMicrosecond);
+constexpr u64 ten_to_18 = 1'000'000'000'000'000'000;
+constexpr u64 ten_to_19 = 10'000'000'000'000'000'000u;
+BENCHMARK_CAPTURE(run_confirmation, portable_at_10_to_18, ten_to_18, arithmetic::portable)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(run_confirmation, lazy_at_10_to_18, ten_to_18, arithmetic::lazy)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(run_confirmation, ifma_at_10_to_18, ten_to_18, arithmetic::ifma)
+    ->Unit(benchmark::kMicrosecond);
+// Above 2^62 the lazy arithmetic is the portable one.
+BENCHMARK_CAPTURE(run_confirmation, portable_at_10_to_19, ten_to_19, arithmetic::portable)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(run_confirmation, ifma_at_10_to_19, ten_to_19, arithmetic::ifma)
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace

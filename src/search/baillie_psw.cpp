@@ -5,6 +5,8 @@
 //
 // A single exponentiation is one long chain of dependent multiplications. Running several
 // numbers side by side, in lanes, fills the multiplier's pipeline instead of waiting on it.
+// Where the processor has AVX-512 IFMA, both tests run in its vector registers instead, 64
+// and 32 numbers at a time (baillie_psw_ifma); the lanes here serve every other processor.
 #include "search/baillie_psw.hpp"
 
 #include <algorithm>
@@ -12,6 +14,7 @@
 #include <bit>
 #include <utility>
 
+#include "search/baillie_psw_ifma.hpp"
 #include "search/integer_sqrt.hpp"
 #include "search/montgomery.hpp"
 
@@ -225,13 +228,88 @@ std::size_t keep_probable_primes(std::span<u64> numbers) {
         });
 }
 
-}  // namespace
-
-std::size_t keep_primes(std::span<u64> numbers) {
+std::size_t keep_probable_primes_lazy(std::span<u64> numbers) {
     const bool all_small =
         std::ranges::all_of(numbers, [](u64 n) { return n < lazy_montgomery::limit; });
     return all_small ? keep_probable_primes<lazy_montgomery>(numbers)
                      : keep_probable_primes<montgomery>(numbers);
+}
+
+bool probable_prime_portable(u64 n) {
+    return keep_probable_primes<montgomery>({&n, 1}) == 1;
+}
+
+// The vector lanes run both tests; the Lucas parameter and what the lanes leave undecided
+// (numbers of rare shapes) are settled here, one number at a time. A batch goes in chunks, so
+// that their verdicts fit on the stack whatever its size.
+std::size_t keep_probable_primes_ifma(std::span<u64> numbers) {
+    constexpr std::size_t chunk = 512;
+    std::array<ifma::verdict, chunk> verdicts;
+    std::array<u64, chunk> one;
+    std::array<bool, chunk> prime;
+    std::array<std::uint16_t, chunk> lucas_index;
+    std::array<u64, chunk> lucas_numbers;
+    std::array<u64, chunk> lucas_parameters;
+    std::array<u64, chunk> lucas_one;
+    std::size_t kept = 0;
+    for (std::size_t at = 0; at < numbers.size(); at += chunk) {
+        const std::span<u64> part = numbers.subspan(at, std::min(chunk, numbers.size() - at));
+        const std::size_t count = part.size();
+        ifma::base_2_test(part, std::span{verdicts}.first(count), std::span{one}.first(count));
+        std::size_t lucas_count = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            prime[i] = false;
+            if (verdicts[i] == ifma::verdict::undecided) {
+                prime[i] = probable_prime_portable(part[i]);
+            } else if (verdicts[i] == ifma::verdict::probable_prime) {
+                const u64 p = lucas_parameter(part[i]);
+                // No P this large is known below 2^64, but the lanes' bounds rest on it.
+                if (p >= ifma::max_parameter) {
+                    prime[i] = probable_prime_portable(part[i]);
+                } else if (p != 0) {
+                    lucas_index[lucas_count] = static_cast<std::uint16_t>(i);
+                    lucas_numbers[lucas_count] = part[i];
+                    lucas_parameters[lucas_count] = p;
+                    lucas_one[lucas_count] = one[i];
+                    ++lucas_count;
+                }
+            }
+        }
+        ifma::lucas_test(std::span{lucas_numbers}.first(lucas_count),
+                         std::span{lucas_parameters}.first(lucas_count),
+                         std::span{lucas_one}.first(lucas_count),
+                         std::span{verdicts}.first(lucas_count));
+        for (std::size_t k = 0; k < lucas_count; ++k)
+            prime[lucas_index[k]] = verdicts[k] == ifma::verdict::probable_prime;
+        // Written no further than read: kept <= at + i.
+        for (std::size_t i = 0; i < count; ++i)
+            if (prime[i]) numbers[kept++] = part[i];
+    }
+    return kept;
+}
+
+}  // namespace
+
+bool available(arithmetic kind) {
+    return kind != arithmetic::ifma || ifma::supported();
+}
+
+std::size_t keep_primes(std::span<u64> numbers, arithmetic kind) {
+    switch (kind) {
+        case arithmetic::portable:
+            return keep_probable_primes<montgomery>(numbers);
+        case arithmetic::lazy:
+            return keep_probable_primes_lazy(numbers);
+        case arithmetic::ifma:
+            return keep_probable_primes_ifma(numbers);
+    }
+    return 0;
+}
+
+std::size_t keep_primes(std::span<u64> numbers) {
+    static const arithmetic fastest =
+        available(arithmetic::ifma) ? arithmetic::ifma : arithmetic::lazy;
+    return keep_primes(numbers, fastest);
 }
 
 }  // namespace zorvanteli
