@@ -98,32 +98,27 @@ int jacobi_of_constant(u64 n) {
     return result * jacobi_table<odd>[n % odd];
 }
 
-// (p^2 - 4 / n); the first few p settle nearly every n, so they get constant divisors.
-int lucas_jacobi(u64 p, u64 n) {
-    switch (p) {
-        case 3:
-            return jacobi_of_constant<5>(n);
-        case 4:
-            return jacobi_of_constant<12>(n);
-        case 5:
-            return jacobi_of_constant<21>(n);
-        case 6:
-            return jacobi_of_constant<32>(n);
-        case 7:
-            return jacobi_of_constant<45>(n);
-        case 8:
-            return jacobi_of_constant<60>(n);
-        default:
-            return jacobi(p * p - 4, n);
-    }
-}
-
-// P for the Lucas test, or 0 when n is shown composite on the way.
+// P for the Lucas test, or 0 when n is shown composite on the way. P = 3 to 8 settle 63
+// numbers in 64; their symbols are taken all at once, by constant divisors and tables, since a
+// branch on each would be a coin toss on fresh numbers.
 u64 lucas_parameter(u64 n) {
-    for (u64 p = 3;; ++p) {
-        const int j = lucas_jacobi(p, n);
+    const int first_symbols[] = {jacobi_of_constant<5>(n),  jacobi_of_constant<12>(n),
+                                 jacobi_of_constant<21>(n), jacobi_of_constant<32>(n),
+                                 jacobi_of_constant<45>(n), jacobi_of_constant<60>(n)};
+    unsigned settled = 0;
+    unsigned shared_factor = 0;  // with the small p^2 - 4
+    for (unsigned i = 0; i < 6; ++i) {
+        settled |= static_cast<unsigned>(first_symbols[i] != 1) << i;
+        shared_factor |= static_cast<unsigned>(first_symbols[i] == 0) << i;
+    }
+    if (settled != 0) {
+        const int first = std::countr_zero(settled);
+        return (shared_factor >> first) & 1 ? 0 : 3 + static_cast<u64>(first);
+    }
+    for (u64 p = 9;; ++p) {
+        const int j = jacobi(p * p - 4, n);
         if (j == -1) return p;
-        if (j == 0) return 0;  // n shares a factor with the small p^2 - 4
+        if (j == 0) return 0;
         // No P works for a square; the search would never end.
         if (p == 20 && integer_sqrt(n) * integer_sqrt(n) == n) return 0;
     }
@@ -241,7 +236,8 @@ bool probable_prime_portable(u64 n) {
 
 // The vector lanes run both tests; the Lucas parameter and what the lanes leave undecided
 // (numbers of rare shapes) are settled here, one number at a time. A batch goes in chunks, so
-// that their verdicts fit on the stack whatever its size.
+// that their verdicts fit on the stack whatever its size. The lists are compacted without a
+// branch on each verdict: on fresh numbers it would be a coin toss the processor mispredicts.
 std::size_t keep_probable_primes_ifma(std::span<u64> numbers) {
     constexpr std::size_t chunk = 512;
     std::array<ifma::verdict, chunk> verdicts;
@@ -256,24 +252,32 @@ std::size_t keep_probable_primes_ifma(std::span<u64> numbers) {
         const std::span<u64> part = numbers.subspan(at, std::min(chunk, numbers.size() - at));
         const std::size_t count = part.size();
         ifma::base_2_test(part, std::span{verdicts}.first(count), std::span{one}.first(count));
-        std::size_t lucas_count = 0;
+        std::size_t probable = 0;
+        bool any_undecided = false;
         for (std::size_t i = 0; i < count; ++i) {
             prime[i] = false;
-            if (verdicts[i] == ifma::verdict::undecided) {
-                prime[i] = probable_prime_portable(part[i]);
-            } else if (verdicts[i] == ifma::verdict::probable_prime) {
-                const u64 p = lucas_parameter(part[i]);
-                // No P this large is known below 2^64, but the lanes' bounds rest on it.
-                if (p >= ifma::max_parameter) {
+            lucas_index[probable] = static_cast<std::uint16_t>(i);
+            probable += verdicts[i] == ifma::verdict::probable_prime;
+            any_undecided |= verdicts[i] == ifma::verdict::undecided;
+        }
+        if (any_undecided)
+            for (std::size_t i = 0; i < count; ++i)
+                if (verdicts[i] == ifma::verdict::undecided)
                     prime[i] = probable_prime_portable(part[i]);
-                } else if (p != 0) {
-                    lucas_index[lucas_count] = static_cast<std::uint16_t>(i);
-                    lucas_numbers[lucas_count] = part[i];
-                    lucas_parameters[lucas_count] = p;
-                    lucas_one[lucas_count] = one[i];
-                    ++lucas_count;
-                }
+        std::size_t lucas_count = 0;
+        for (std::size_t k = 0; k < probable; ++k) {
+            const std::size_t i = lucas_index[k];
+            const u64 p = lucas_parameter(part[i]);
+            // No P this large is known below 2^64, but the lanes' bounds rest on it.
+            if (p >= ifma::max_parameter) {
+                prime[i] = probable_prime_portable(part[i]);
+                continue;
             }
+            lucas_index[lucas_count] = static_cast<std::uint16_t>(i);
+            lucas_numbers[lucas_count] = part[i];
+            lucas_parameters[lucas_count] = p;
+            lucas_one[lucas_count] = one[i];
+            lucas_count += p != 0;
         }
         ifma::lucas_test(std::span{lucas_numbers}.first(lucas_count),
                          std::span{lucas_parameters}.first(lucas_count),
@@ -282,8 +286,10 @@ std::size_t keep_probable_primes_ifma(std::span<u64> numbers) {
         for (std::size_t k = 0; k < lucas_count; ++k)
             prime[lucas_index[k]] = verdicts[k] == ifma::verdict::probable_prime;
         // Written no further than read: kept <= at + i.
-        for (std::size_t i = 0; i < count; ++i)
-            if (prime[i]) numbers[kept++] = part[i];
+        for (std::size_t i = 0; i < count; ++i) {
+            numbers[kept] = part[i];
+            kept += prime[i];
+        }
     }
     return kept;
 }

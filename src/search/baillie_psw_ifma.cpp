@@ -288,20 +288,16 @@ ZORVANTELI_LANES void base_2_group(const u64* numbers, verdict* verdicts, u64* o
         _mm512_store_si512(high + width * s, x[s].high);
     }
     for (std::size_t i = 0; i < group; ++i) {
-        const std::size_t s = i / width;
         const unsigned lane = static_cast<unsigned>(i % width);
-        if (!((decidable[s] >> lane) & 1)) {
-            verdicts[i] = verdict::undecided;
-        } else if ((passed[s] >> lane) & 1) {
-            verdicts[i] = verdict::probable_prime;
-            // Below n + 2^28 after the last squaring, so one subtraction reduces it.
-            __extension__ using u128 = unsigned __int128;
-            u128 r = low[i] + (static_cast<u128>(high[i]) << 52);
-            if (r >= numbers[i]) r -= numbers[i];
-            one[i] = static_cast<u64>(r);
-        } else {
-            verdicts[i] = verdict::composite;
-        }
+        const bool decided = (decidable[i / width] >> lane) & 1;
+        const bool probable = (passed[i / width] >> lane) & 1;
+        verdicts[i] = !decided   ? verdict::undecided
+                      : probable ? verdict::probable_prime
+                                 : verdict::composite;
+        // Below n + 2^28 after the last squaring, so one subtraction reduces it.
+        __extension__ using u128 = unsigned __int128;
+        const u128 r = low[i] + (static_cast<u128>(high[i]) << 52);
+        one[i] = static_cast<u64>(r - (r >= numbers[i] ? numbers[i] : 0));
     }
 }
 
