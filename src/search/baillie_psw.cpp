@@ -78,43 +78,33 @@ std::array<bool, lanes> base_2_test(const std::array<arithmetic, lanes>& m) {
     return probable;
 }
 
-// (r/odd) for every r below the constant odd.
-template <u64 odd>
-constexpr auto jacobi_table = [] {
-    std::array<std::int8_t, odd> table{};
-    for (u64 r = 0; r < odd; ++r) table[r] = static_cast<std::int8_t>(jacobi(r, odd));
+// For P = 3 to 8, the symbol (P^2 - 4 / n) of an odd n depends only on n mod 2520: by
+// reciprocity on n mod the odd part of P^2 - 4 (5, 3, 21, 1, 45, 15) and on n mod 8. So one
+// table, built here at compile time by the same Jacobi function, gives the first of these P
+// with symbol -1, or 0 where the first symbol other than 1 is 0, for one division by a
+// constant, which is a multiplication.
+constexpr u64 symbol_period = 2520;
+constexpr std::uint8_t none_of_the_first = 0xFF;
+constexpr auto first_parameters = [] {
+    std::array<std::uint8_t, symbol_period> table{};
+    for (u64 r = 1; r < symbol_period; r += 2) {
+        table[r] = none_of_the_first;
+        for (u64 p = 3; p <= 8; ++p) {
+            const int symbol = jacobi(p * p - 4, r);
+            if (symbol == 1) continue;
+            table[r] = symbol == 0 ? 0 : static_cast<std::uint8_t>(p);
+            break;
+        }
+    }
     return table;
 }();
 
-// Jacobi symbol (d/n) for a constant d and odd n: by reciprocity it takes n mod d, which the
-// compiler computes with a multiplication instead of a division, and a table.
-template <u64 d>
-int jacobi_of_constant(u64 n) {
-    constexpr int twos = std::countr_zero(d);
-    constexpr u64 odd = d >> twos;
-    int result = 1;
-    if ((twos & 1) && (n % 8 == 3 || n % 8 == 5)) result = -result;  // (2/n)
-    if (odd % 4 == 3 && n % 4 == 3) result = -result;
-    return result * jacobi_table<odd>[n % odd];
-}
-
-// P for the Lucas test, or 0 when n is shown composite on the way. P = 3 to 8 settle 63
-// numbers in 64; their symbols are taken all at once, by constant divisors and tables, since a
-// branch on each would be a coin toss on fresh numbers.
+// P for the Lucas test, or 0 when n is shown composite on the way (it shares a factor with
+// the small P^2 - 4). P = 3 to 8 settle 63 numbers in 64, from the table without a branch on
+// which of them it is, which would be a coin toss on fresh numbers.
 u64 lucas_parameter(u64 n) {
-    const int first_symbols[] = {jacobi_of_constant<5>(n),  jacobi_of_constant<12>(n),
-                                 jacobi_of_constant<21>(n), jacobi_of_constant<32>(n),
-                                 jacobi_of_constant<45>(n), jacobi_of_constant<60>(n)};
-    unsigned settled = 0;
-    unsigned shared_factor = 0;  // with the small p^2 - 4
-    for (unsigned i = 0; i < 6; ++i) {
-        settled |= static_cast<unsigned>(first_symbols[i] != 1) << i;
-        shared_factor |= static_cast<unsigned>(first_symbols[i] == 0) << i;
-    }
-    if (settled != 0) {
-        const int first = std::countr_zero(settled);
-        return (shared_factor >> first) & 1 ? 0 : 3 + static_cast<u64>(first);
-    }
+    const std::uint8_t first = first_parameters[n % symbol_period];
+    if (first != none_of_the_first) return first;
     for (u64 p = 9;; ++p) {
         const int j = jacobi(p * p - 4, n);
         if (j == -1) return p;
