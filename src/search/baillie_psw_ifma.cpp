@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <type_traits>
-#include <utility>
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define ZORVANTELI_IFMA 1
