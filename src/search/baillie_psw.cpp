@@ -5,6 +5,8 @@
 //
 // A single exponentiation is one long chain of dependent multiplications. Running several
 // numbers side by side, in lanes, fills the multiplier's pipeline instead of waiting on it.
+// Where the processor has AVX-512 IFMA, both tests run in its vector registers instead, 64
+// and 32 numbers at a time (baillie_psw_ifma); the lanes here serve every other processor.
 #include "search/baillie_psw.hpp"
 
 #include <algorithm>
@@ -12,6 +14,7 @@
 #include <bit>
 #include <utility>
 
+#include "search/baillie_psw_ifma.hpp"
 #include "search/integer_sqrt.hpp"
 #include "search/montgomery.hpp"
 
@@ -24,7 +27,7 @@ constexpr std::size_t base_2_lanes = 8;
 constexpr std::size_t lucas_lanes = 4;
 
 // Jacobi symbol (a/n) for odd n.
-int jacobi(u64 a, u64 n) {
+constexpr int jacobi(u64 a, u64 n) {
     int result = 1;
     a %= n;
     while (a != 0) {
@@ -75,44 +78,37 @@ std::array<bool, lanes> base_2_test(const std::array<arithmetic, lanes>& m) {
     return probable;
 }
 
-// Jacobi symbol (d/n) for a constant d and odd n: by reciprocity it takes n mod d, which the
-// compiler computes with a multiplication instead of a division.
-template <u64 d>
-int jacobi_of_constant(u64 n) {
-    constexpr int twos = std::countr_zero(d);
-    constexpr u64 odd = d >> twos;
-    int result = 1;
-    if ((twos & 1) && (n % 8 == 3 || n % 8 == 5)) result = -result;  // (2/n)
-    if (odd % 4 == 3 && n % 4 == 3) result = -result;
-    return odd == 1 ? result : result * jacobi(n % odd, odd);
-}
-
-// (p^2 - 4 / n); the first few p settle nearly every n, so they get constant divisors.
-int lucas_jacobi(u64 p, u64 n) {
-    switch (p) {
-        case 3:
-            return jacobi_of_constant<5>(n);
-        case 4:
-            return jacobi_of_constant<12>(n);
-        case 5:
-            return jacobi_of_constant<21>(n);
-        case 6:
-            return jacobi_of_constant<32>(n);
-        case 7:
-            return jacobi_of_constant<45>(n);
-        case 8:
-            return jacobi_of_constant<60>(n);
-        default:
-            return jacobi(p * p - 4, n);
+// For P = 3 to 8, the symbol (P^2 - 4 / n) of an odd n depends only on n mod 2520: by
+// reciprocity on n mod the odd part of P^2 - 4 (5, 3, 21, 1, 45, 15) and on n mod 8. So one
+// table, built here at compile time by the same Jacobi function, gives the first of these P
+// with symbol -1, or 0 where the first symbol other than 1 is 0, for one division by a
+// constant, which is a multiplication.
+constexpr u64 symbol_period = 2520;
+constexpr std::uint8_t none_of_the_first = 0xFF;
+constexpr auto first_parameters = [] {
+    std::array<std::uint8_t, symbol_period> table{};
+    for (u64 r = 1; r < symbol_period; r += 2) {
+        table[r] = none_of_the_first;
+        for (u64 p = 3; p <= 8; ++p) {
+            const int symbol = jacobi(p * p - 4, r);
+            if (symbol == 1) continue;
+            table[r] = symbol == 0 ? 0 : static_cast<std::uint8_t>(p);
+            break;
+        }
     }
-}
+    return table;
+}();
 
-// P for the Lucas test, or 0 when n is shown composite on the way.
+// P for the Lucas test, or 0 when n is shown composite on the way (it shares a factor with
+// the small P^2 - 4). P = 3 to 8 settle 63 numbers in 64, from the table without a branch on
+// which of them it is, which would be a coin toss on fresh numbers.
 u64 lucas_parameter(u64 n) {
-    for (u64 p = 3;; ++p) {
-        const int j = lucas_jacobi(p, n);
+    const std::uint8_t first = first_parameters[n % symbol_period];
+    if (first != none_of_the_first) return first;
+    for (u64 p = 9;; ++p) {
+        const int j = jacobi(p * p - 4, n);
         if (j == -1) return p;
-        if (j == 0) return 0;  // n shares a factor with the small p^2 - 4
+        if (j == 0) return 0;
         // No P works for a square; the search would never end.
         if (p == 20 && integer_sqrt(n) * integer_sqrt(n) == n) return 0;
     }
@@ -217,13 +213,99 @@ std::size_t keep_probable_primes(std::span<u64> numbers) {
         });
 }
 
-}  // namespace
-
-std::size_t keep_primes(std::span<u64> numbers) {
+std::size_t keep_probable_primes_lazy(std::span<u64> numbers) {
     const bool all_small =
         std::ranges::all_of(numbers, [](u64 n) { return n < lazy_montgomery::limit; });
     return all_small ? keep_probable_primes<lazy_montgomery>(numbers)
                      : keep_probable_primes<montgomery>(numbers);
+}
+
+bool probable_prime_portable(u64 n) {
+    return keep_probable_primes<montgomery>({&n, 1}) == 1;
+}
+
+// The vector lanes run both tests; the Lucas parameter and what the lanes leave undecided
+// (numbers of rare shapes) are settled here, one number at a time. A batch goes in chunks, so
+// that their verdicts fit on the stack whatever its size. The lists are compacted without a
+// branch on each verdict: on fresh numbers it would be a coin toss the processor mispredicts.
+std::size_t keep_probable_primes_ifma(std::span<u64> numbers) {
+    constexpr std::size_t chunk = 512;
+    std::array<ifma::verdict, chunk> verdicts;
+    std::array<u64, chunk> one;
+    std::array<bool, chunk> prime;
+    std::array<std::uint16_t, chunk> lucas_index;
+    std::array<u64, chunk> lucas_numbers;
+    std::array<u64, chunk> lucas_parameters;
+    std::array<u64, chunk> lucas_one;
+    std::size_t kept = 0;
+    for (std::size_t at = 0; at < numbers.size(); at += chunk) {
+        const std::span<u64> part = numbers.subspan(at, std::min(chunk, numbers.size() - at));
+        const std::size_t count = part.size();
+        ifma::base_2_test(part, std::span{verdicts}.first(count), std::span{one}.first(count));
+        std::size_t probable = 0;
+        bool any_undecided = false;
+        for (std::size_t i = 0; i < count; ++i) {
+            prime[i] = false;
+            lucas_index[probable] = static_cast<std::uint16_t>(i);
+            probable += verdicts[i] == ifma::verdict::probable_prime;
+            any_undecided |= verdicts[i] == ifma::verdict::undecided;
+        }
+        if (any_undecided)
+            for (std::size_t i = 0; i < count; ++i)
+                if (verdicts[i] == ifma::verdict::undecided)
+                    prime[i] = probable_prime_portable(part[i]);
+        std::size_t lucas_count = 0;
+        for (std::size_t k = 0; k < probable; ++k) {
+            const std::size_t i = lucas_index[k];
+            const u64 p = lucas_parameter(part[i]);
+            // No P this large is known below 2^64, but the lanes' bounds rest on it.
+            if (p >= ifma::max_parameter) {
+                prime[i] = probable_prime_portable(part[i]);
+                continue;
+            }
+            lucas_index[lucas_count] = static_cast<std::uint16_t>(i);
+            lucas_numbers[lucas_count] = part[i];
+            lucas_parameters[lucas_count] = p;
+            lucas_one[lucas_count] = one[i];
+            lucas_count += p != 0;
+        }
+        ifma::lucas_test(std::span{lucas_numbers}.first(lucas_count),
+                         std::span{lucas_parameters}.first(lucas_count),
+                         std::span{lucas_one}.first(lucas_count),
+                         std::span{verdicts}.first(lucas_count));
+        for (std::size_t k = 0; k < lucas_count; ++k)
+            prime[lucas_index[k]] = verdicts[k] == ifma::verdict::probable_prime;
+        // Written no further than read: kept <= at + i.
+        for (std::size_t i = 0; i < count; ++i) {
+            numbers[kept] = part[i];
+            kept += prime[i];
+        }
+    }
+    return kept;
+}
+
+}  // namespace
+
+bool available(arithmetic kind) {
+    return kind != arithmetic::ifma || ifma::supported();
+}
+
+std::size_t keep_primes(std::span<u64> numbers, arithmetic kind) {
+    switch (kind) {
+        case arithmetic::portable:
+            return keep_probable_primes<montgomery>(numbers);
+        case arithmetic::lazy:
+            return keep_probable_primes_lazy(numbers);
+        case arithmetic::ifma:
+            return keep_probable_primes_ifma(numbers);
+    }
+    return 0;
+}
+
+std::size_t keep_primes(std::span<u64> numbers) {
+    static const arithmetic fastest =
+        available(arithmetic::ifma) ? arithmetic::ifma : arithmetic::lazy;
+    return keep_primes(numbers, fastest);
 }
 
 }  // namespace zorvanteli

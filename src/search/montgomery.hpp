@@ -40,7 +40,7 @@ inline std::uint64_t reduce_wide(std::uint64_t high, std::uint64_t low, std::uin
 }
 
 // n^-1 mod 2^64 for odd n, by Newton's iteration: each step doubles the correct low bits.
-inline std::uint64_t inverse_mod_2_64(std::uint64_t n) {
+constexpr std::uint64_t inverse_mod_2_64(std::uint64_t n) {
     std::uint64_t inverse = (3 * n) ^ 2;  // right to 5 bits for any odd n
     for (int i = 0; i < 4; ++i) inverse *= 2 - n * inverse;
     return inverse;

@@ -52,16 +52,31 @@ bool strong_probable_prime(const montgomery& m, const std::array<u64, count>& ba
     return true;
 }
 
-constexpr std::array<u64, 18> small_primes = {2,  3,  5,  7,  11, 13, 17, 19, 23,
-                                              29, 31, 37, 41, 43, 47, 53, 59, 61};
+// An odd p divides n exactly when n times the inverse of p mod 2^64 is at most (2^64 - 1) / p
+// (Granlund and Montgomery): a multiplication where n % p, on a divisor from a table, would be
+// a division.
+struct odd_divisor {
+    u64 p;
+    u64 inverse;
+    u64 largest_quotient;
+};
+constexpr std::array<u64, 17> odd_small_primes = {3,  5,  7,  11, 13, 17, 19, 23, 29,
+                                                  31, 37, 41, 43, 47, 53, 59, 61};
+constexpr auto odd_small_divisors = [] {
+    std::array<odd_divisor, odd_small_primes.size()> divisors{};
+    for (std::size_t i = 0; i < divisors.size(); ++i) {
+        const u64 p = odd_small_primes[i];
+        divisors[i] = {p, inverse_mod_2_64(p), ~u64{0} / p};
+    }
+    return divisors;
+}();
 
 }  // namespace
 
 bool is_prime_candidate(u64 n) {
-    for (u64 p : small_primes) {
-        if (n == p) return true;
-        if (n % p == 0) return false;
-    }
+    if (n % 2 == 0) return n == 2;
+    for (const odd_divisor& d : odd_small_divisors)
+        if (n * d.inverse <= d.largest_quotient) return n == d.p;
     if (n < 61 * 61) return n > 1;
     if (n >> 32 == 0) return strong_probable_prime(montgomery{n}, std::array<u64, 3>{2, 7, 61});
     const montgomery m{n};
