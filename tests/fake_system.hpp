@@ -2,6 +2,7 @@
 // scripted failures and interrupts; and a scoped local time zone, for predictable file names.
 #pragma once
 
+#include <atomic>
 #include <cstdlib>
 #include <map>
 #include <optional>
@@ -42,6 +43,11 @@ public:
         return interrupt != 0 && polls_++ >= polls_before_interrupt ? interrupt : 0;
     }
     void end_by_signal(int signal) override { ended_by = signal; }
+
+    unsigned processor_count = 2;
+    std::atomic<int> workers_started = 0;  // threads that kept the interrupts off themselves
+    unsigned processors() override { return processor_count; }
+    void keep_interrupts_off_this_thread() override { ++workers_started; }
 
 private:
     class file final : public output_file {

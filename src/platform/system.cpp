@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <csignal>
 #include <iterator>
+#include <thread>
+#include <vector>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -13,7 +15,19 @@
 #include <sys/stat.h>
 #else
 #include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
+#endif
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#elif defined(__linux__)
+#include <sched.h>
 #endif
 
 namespace zorvanteli {
@@ -135,6 +149,43 @@ public:
     void end_by_signal(int signal) override {
         std::signal(signal, SIG_DFL);
         std::raise(signal);
+    }
+
+    unsigned processors() override {
+#ifdef _WIN32
+        DWORD_PTR process_mask = 0, system_mask = 0;
+        // Beyond 64 processors a process spans processor groups and this mask shows only one.
+        if (::GetProcessAffinityMask(::GetCurrentProcess(), &process_mask, &system_mask) != 0 &&
+            process_mask != 0) {
+            unsigned count = 0;
+            for (; process_mask != 0; process_mask &= process_mask - 1) ++count;
+            return count;
+        }
+#elif defined(__linux__)
+        // The set must be as large as the kernel's: grow it while the call says it is too small.
+        for (std::size_t sets = 1; sets <= 1024; sets *= 2) {
+            std::vector<cpu_set_t> mask(sets);
+            const std::size_t bytes = sets * sizeof(cpu_set_t);
+            if (::sched_getaffinity(0, bytes, mask.data()) == 0) {
+                const int count = CPU_COUNT_S(bytes, mask.data());
+                if (count > 0) return static_cast<unsigned>(count);
+                break;
+            }
+            if (errno != EINVAL) break;
+        }
+#endif
+        const unsigned count = std::thread::hardware_concurrency();
+        return count > 0 ? count : 1;
+    }
+
+    // Windows delivers console events on a thread of its own: nothing to keep off there.
+    void keep_interrupts_off_this_thread() override {
+#ifndef _WIN32
+        sigset_t set;
+        sigemptyset(&set);
+        for (int signal : interrupt_signals) sigaddset(&set, signal);
+        ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
+#endif
     }
 
 private:

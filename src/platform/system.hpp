@@ -39,6 +39,12 @@ public:
     virtual int pending_interrupt() = 0;
     // Ends the process the way `signal` would have ended it, so a shell sees 128 + signal.
     virtual void end_by_signal(int signal) = 0;
+
+    // How many processors this process may run on (its affinity mask), at least 1.
+    virtual unsigned processors() = 0;
+    // Called first on every worker thread: keeps the interrupts off it, so that they always
+    // reach the main thread, which writes the console and must be interrupted there.
+    virtual void keep_interrupts_off_this_thread() = 0;
 };
 
 // The real operating system. The first call also makes a vanished console or a file-size
