@@ -4,7 +4,7 @@
 #include <charconv>
 #include <vector>
 
-#include "listing/listing.hpp"
+#include "listing/line_format.hpp"
 #include "sample_numbers.hpp"
 
 namespace {
