@@ -1,0 +1,81 @@
+// Work units of growing size, and the rough cost model that sizes them.
+#include "search/work_units.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "search/sieve.hpp"
+
+namespace zorvanteli {
+namespace {
+
+using u64 = std::uint64_t;
+constexpr u64 top = ~u64{0};
+
+// From here up the sieve no longer proves primality on its own and its survivors are tested.
+constexpr u64 confirmed_from() {
+    constexpr u64 bound = segmented_sieve::sieve_bound;
+    return bound >= (u64{1} << 32) ? top : bound * bound;
+}
+
+// Testing a survivor costs about as much as sieving this many numbers; a few survivors are left
+// of every hundred numbers, which makes the confirmed part of the range about 16 times costlier.
+constexpr double confirmation_cost = 16;
+
+// Below this much work, in numbers sieved, one thread is done before a second one would have
+// built its sieve: a few milliseconds.
+constexpr double pool_threshold = 1 << 23;
+
+unsigned decimal_digits(u64 x) {
+    unsigned digits = 1;
+    for (; x >= 10; x /= 10) ++digits;
+    return digits;
+}
+
+}  // namespace
+
+double listing_bytes_per_number(u64 x) {
+    // Below 100, 1 / ln x would say the primes are sparser than they are.
+    const double gap = std::log(static_cast<double>(std::max<u64>(x, 100)));
+    return static_cast<double>(decimal_digits(x) + 1) / gap;
+}
+
+bool small_search(u64 start, u64 quota) {
+    // About quota * ln x numbers are passed, x near the end of the search; its first estimate
+    // from the start is good enough for the logarithm.
+    const double from = static_cast<double>(std::max<u64>(start, 100));
+    const double count = static_cast<double>(quota);
+    const double end = from + count * std::log(from);
+    const double reach = std::min(count * std::log(end), static_cast<double>(top - start) + 1);
+    const double work =
+        end >= static_cast<double>(confirmed_from()) ? confirmation_cost * reach : reach;
+    return work < pool_threshold;
+}
+
+work_plan::work_plan(u64 start, const unit_sizes& sizes) : sizes_{sizes}, low_{start} {}
+
+std::optional<work_unit> work_plan::next() {
+    if (done_) return std::nullopt;
+    const double by_text = static_cast<double>(sizes_.text_bytes) / listing_bytes_per_number(low_);
+    // A unit of the most numbers a double holds exactly would take hours; never more.
+    u64 full = static_cast<u64>(std::clamp(by_text, 1.0, 0x1p53));
+    const u64 confirm = confirmed_from();
+    if (low_ >= confirm)
+        full = std::min(full, sizes_.confirmed_numbers);
+    else if (full > confirm - low_)  // ends above: at the bound, or with the confirmed size
+        full = std::max(confirm - low_, std::min(full, sizes_.confirmed_numbers));
+    // Whole segments of the sieve: a part of one costs nearly as much as the whole.
+    if (full >= segmented_sieve::segment_span) full -= full % segmented_sieve::segment_span;
+    const unsigned halvings =
+        index_ < sizes_.ramp ? sizes_.ramp - static_cast<unsigned>(index_) : 0;
+    const u64 length = std::max<u64>(full >> std::min(halvings, 63u), 1);
+
+    work_unit unit{.index = index_++, .low = low_};
+    unit.last = length - 1 >= top - low_;
+    unit.high = unit.last ? top : low_ + (length - 1);
+    done_ = unit.last;
+    low_ = unit.high + 1;  // wraps to 0 after the last unit, which is never used
+    return unit;
+}
+
+}  // namespace zorvanteli
