@@ -1,9 +1,14 @@
-// The search loop: pulls primes from the sieve in batches and stops at the quota, at the end
-// of the 64-bit range, or when the sink says so.
+// The search loop on one thread, and the worker threads of the parallel search: each takes the
+// next work unit, sieves it with a sieve of its own and hands the unit's primes to the sink.
 #include "search/search.hpp"
 
 #include <algorithm>
+#include <array>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
 
 #include "search/sieve.hpp"
 
@@ -33,6 +38,59 @@ search_outcome search_primes(std::uint64_t start, std::uint64_t quota, prime_sin
         }
     }
     return outcome;
+}
+
+namespace {
+
+// Hands out the plan's units in order to whichever worker asks next.
+class unit_dispenser {
+public:
+    unit_dispenser(std::uint64_t start, const unit_sizes& sizes) : plan_{start, sizes} {}
+    std::optional<work_unit> next() {
+        const std::lock_guard lock{mutex_};
+        return plan_.next();
+    }
+
+private:
+    std::mutex mutex_;
+    work_plan plan_;
+};
+
+void search_units(unit_dispenser& units, const parallel_options& options, unit_sink& sink) {
+    if (options.worker_started) options.worker_started();
+    constexpr std::size_t batch_size = 4096;
+    const std::unique_ptr<std::uint64_t[]> batch{new std::uint64_t[batch_size]};
+    // Made for the first unit; each later one keeps its sieving primes.
+    std::optional<segmented_sieve> sieve;
+    while (const std::optional<work_unit> unit = units.next()) {
+        prime_sink* const primes = sink.open(*unit);
+        if (primes == nullptr) return;
+        if (sieve)
+            sieve->reset(unit->low, unit->high);
+        else
+            sieve.emplace(unit->low, unit->high);
+        while (!sieve->finished())
+            if (!primes->take(
+                    std::span{batch.get(), sieve->next_primes({batch.get(), batch_size})}))
+                return;
+        sink.close(*primes);
+    }
+}
+
+}  // namespace
+
+search_outcome search_in_parallel(std::uint64_t start, const parallel_options& options,
+                                  unit_sink& sink) {
+    unit_dispenser units{start, options.sizes};
+    std::vector<std::jthread> workers;
+    workers.reserve(options.threads);
+    try {
+        for (unsigned i = 0; i < std::max(options.threads, 1u); ++i)
+            workers.emplace_back([&] { search_units(units, options, sink); });
+    } catch (const std::system_error&) {
+        if (workers.empty()) throw;  // with fewer threads than asked for, the search goes on
+    }
+    return sink.hand_over();  // the workers end soon after it and are joined here
 }
 
 }  // namespace zorvanteli
