@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #ifdef __linux__
+#include <sched.h>
 #include <sys/mount.h>
 #endif
 
@@ -161,6 +162,7 @@ struct launch {
     rlim_t file_size_limit = RLIM_INFINITY;
     bool ignore_sigxfsz = false;
     fs::path folder = {};  // empty: a scratch folder of its own
+    int processors = 0;    // the first this many of the test's processors; 0: all of them
 };
 
 struct outcome {
@@ -194,6 +196,16 @@ public:
             std::signal(SIGXFSZ, how.ignore_sigxfsz ? SIG_IGN : SIG_DFL);
             const rlimit size{how.file_size_limit, how.file_size_limit};
             ::setrlimit(RLIMIT_FSIZE, &size);
+#ifdef __linux__
+            if (how.processors > 0) {  // what taskset does
+                cpu_set_t all, some;
+                ::sched_getaffinity(0, sizeof all, &all);
+                CPU_ZERO(&some);
+                for (int cpu = 0, kept = 0; cpu < CPU_SETSIZE && kept < how.processors; ++cpu)
+                    if (CPU_ISSET(cpu, &all)) CPU_SET(cpu, &some), ++kept;
+                ::sched_setaffinity(0, sizeof some, &some);
+            }
+#endif
             ::alarm(hang_limit_seconds);
             ::execl(ZORVANTELI_PROGRAM, ZORVANTELI_PROGRAM, static_cast<char*>(nullptr));
             ::_exit(127);
@@ -546,6 +558,39 @@ TEST(faults, interrupt_saves_whole_lines_and_ends_by_the_signal) {
             EXPECT_TRUE(same_text(file, primesieve_listing("1000000000000000000", last)));
         }
     }
+}
+
+// One search thread per processor the program may run on, and none when it may use only one.
+TEST(threads, follow_the_processors_the_program_may_use) {
+#ifdef __linux__
+    cpu_set_t all;
+    ASSERT_EQ(::sched_getaffinity(0, sizeof all, &all), 0);
+    const int processors = CPU_COUNT(&all);
+    const std::string head = std::string{banner} + asked + "\n";
+#ifdef __SANITIZE_THREAD__
+    const int helpers = 1;  // its runtime starts a thread of its own along with the first one
+#else
+    const int helpers = 0;
+#endif
+    for (const int allowed : {1, processors}) {
+        SCOPED_TRACE(std::to_string(allowed) + " processors");
+        scratch_folder folder;
+        program_run program{{.folder = folder.path(), .processors = allowed}};
+        program.send("1000000000000000000\n1000000\n");
+        ASSERT_TRUE(program.pump([&](const std::string& out) {
+            return out.find('\n', head.size()) != std::string::npos;
+        }));
+        std::ifstream status{"/proc/" + std::to_string(program.pid()) + "/status"};
+        std::string line;
+        while (std::getline(status, line) && !line.starts_with("Threads:")) {
+        }
+        EXPECT_EQ(line, "Threads:\t" + std::to_string(allowed == 1 ? 1 : 1 + allowed + helpers));
+        ::kill(program.pid(), SIGTERM);
+        EXPECT_EQ(program.finish().ended, "signal " + std::to_string(SIGTERM));
+    }
+#else
+    GTEST_SKIP() << "reads /proc";
+#endif
 }
 
 }  // namespace

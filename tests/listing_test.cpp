@@ -1,10 +1,11 @@
 // Checks that the listing's blocks reach the result file before the console, whole and
-// identical.
+// identical, and that a listing on several threads is the same as on one.
 #include "listing/listing.hpp"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 
 namespace zorvanteli {
@@ -64,6 +65,32 @@ TEST(listing, blocks_reach_the_file_first) {
     listing_writer patient{file, console, {40, std::chrono::hours{1}, [] { return false; }}};
     EXPECT_TRUE(patient.take(all.first(2)));
     EXPECT_EQ(log.size(), 2u);
+}
+
+// The same listing from one thread and from several; worker threads only for large work.
+TEST(listing, threads_only_for_large_work_and_the_same_listing) {
+    const std::tuple<std::uint64_t, std::uint64_t, bool> cases[] = {
+        {0, 1000000, true},                  // up to 15485863
+        {1000000000000000000, 1000, false},  // milliseconds on one thread
+        {18446744073709550000u, 30, false}};
+    for (const auto& [start, quota, threaded] : cases) {
+        SCOPED_TRACE(start);
+        std::string texts[2];
+        for (const unsigned threads : {1u, 2u}) {
+            write_log log;
+            logging_sink file{log, 'f'}, console{log, 'c'};
+            std::atomic<int> workers = 0;
+            const search_outcome outcome =
+                list_primes(start, quota, file, console,
+                            {.threads = threads, .worker_started = [&] { ++workers; }});
+            EXPECT_EQ(workers, threads == 2 && threaded ? 2 : 0);
+            EXPECT_TRUE(outcome.found == quota && !outcome.reached_end && !outcome.stopped);
+            for (std::size_t i = 0; i < log.size(); ++i)
+                if (std::get<0>(log[i]) == 'f') texts[threads - 1] += std::get<1>(log[i]);
+        }
+        EXPECT_TRUE(texts[0] == texts[1]);
+        EXPECT_EQ(static_cast<std::uint64_t>(std::ranges::count(texts[0], '\n')), quota);
+    }
 }
 
 }  // namespace zorvanteli

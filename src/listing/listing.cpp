@@ -1,8 +1,10 @@
-// The listing's block buffering.
+// The listing's block buffering on one thread, and the choice between one thread and many.
 #include "listing/listing.hpp"
 
 #include <algorithm>
 
+#include "listing/ordered_writer.hpp"
+#include "search/work_units.hpp"
 
 namespace zorvanteli {
 
@@ -43,6 +45,33 @@ void listing_writer::flush() {
     console_.write(bytes, lines_);
     used_ = 0;
     lines_ = 0;
+}
+
+search_outcome list_primes(std::uint64_t start, std::uint64_t quota, line_sink& file,
+                           line_sink& console, const listing_options& options) {
+    if (options.threads <= 1 || small_search(start, quota)) {
+        listing_writer listing{file, console, {.stop_requested = options.stop_requested}};
+        const search_outcome outcome = search_primes(start, quota, listing);
+        listing.flush();
+        return outcome;
+    }
+    // Units of about one segment of the sieve in the dense ranges: larger ones cost memory,
+    // smaller ones the set-up of the sieve's first multiples, once per unit. Text for a unit
+    // per worker and one more, and two chunks for the unit being written.
+    const unit_sizes sizes{.text_bytes = std::size_t{2400} << 10};
+    constexpr std::size_t chunk_size = std::size_t{256} << 10;
+    ordered_writer writer{
+        file,
+        console,
+        {.quota = quota,
+         .units_in_flight = 2 * std::size_t{options.threads} + 2,
+         .chunk_size = chunk_size,
+         .max_chunks = 2 + (options.threads + 1) * (sizes.text_bytes / chunk_size + 1),
+         .stop_requested = options.stop_requested}};
+    return search_in_parallel(
+        start,
+        {.threads = options.threads, .worker_started = options.worker_started, .sizes = sizes},
+        writer);
 }
 
 }  // namespace zorvanteli

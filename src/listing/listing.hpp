@@ -1,5 +1,6 @@
 // Turns found primes into the lines of the listing and hands them on in large blocks, each
-// block to the result file before the console, so the file is never behind the screen.
+// block to the result file before the console, so the file is never behind the screen; with
+// several threads when the work is large.
 #pragma once
 
 #include <chrono>
@@ -21,6 +22,7 @@ public:
     virtual void write(std::string_view bytes, std::uint64_t lines) = 0;
 };
 
+// The listing of a search on one thread: one block, filled and handed on in turn.
 class listing_writer final : public prime_sink {
 public:
     struct options {
@@ -28,7 +30,7 @@ public:
         // Longest time a found prime may wait in the block before it is shown.
         std::chrono::milliseconds max_delay{100};
         // Asked after every batch; true stops the search.
-        std::function<bool()> stop_requested;
+        std::function<bool()> stop_requested = {};
     };
 
     listing_writer(line_sink& file, line_sink& console, options opts);
@@ -49,5 +51,20 @@ private:
     ascending_decimal digits_;
     std::chrono::steady_clock::time_point last_flush_;
 };
+
+struct listing_options {
+    // The processors to use. One, or a small search, keeps the work on the calling thread.
+    unsigned threads = 1;
+    // The first call on every worker thread.
+    std::function<void()> worker_started = {};
+    // Asked every few milliseconds; true stops the search, and every prime found up to then
+    // is still handed on in whole lines.
+    std::function<bool()> stop_requested = {};
+};
+
+// Lists the `quota` primes from `start` (fewer when the range ends first): every line to
+// `file` before it goes to `console`, in ascending order.
+search_outcome list_primes(std::uint64_t start, std::uint64_t quota, line_sink& file,
+                           line_sink& console, const listing_options& options);
 
 }  // namespace zorvanteli
