@@ -15,8 +15,9 @@
 namespace zorvanteli {
 
 // A piece of text memory that a unit fills once and the writer empties once; then it is used
-// again, by any unit.
-class text_chunk {
+// again, by any unit. On cache lines of its own, like the unit texts: a line that two workers
+// write to would pass between their processors with every batch.
+class alignas(64) text_chunk {
 public:
     // `capacity` bytes of lines; at most 1 GiB.
     explicit text_chunk(std::size_t capacity);
@@ -60,14 +61,14 @@ public:
     text_chunk* reading() const { return read_; }
 
 private:
-    // The worker's.
-    text_chunk* write_ = nullptr;
+    // The worker's, written with every line.
+    alignas(64) text_chunk* write_ = nullptr;
     std::size_t used_ = 0;
     std::uint64_t lines_ = 0;
     std::size_t line_length_ = ascending_decimal::max_line;  // the longest line of the unit
     ascending_decimal digits_;
     // The reader's.
-    text_chunk* read_ = nullptr;
+    alignas(64) text_chunk* read_ = nullptr;
     std::size_t read_bytes_ = 0;
     std::uint64_t read_lines_ = 0;
 };
