@@ -79,14 +79,21 @@ prime_sink* ordered_writer::open(const work_unit& unit) {
     s.last = unit.last;
     s.complete = false;
     s.text.start(unit.high, *first);
-    ++changes_;
-    writer_wakes_.notify_one();
+    tell_writer(unit.index);
     return &s;
 }
 
 void ordered_writer::close(prime_sink& unit) {
     const std::lock_guard lock{mutex_};
-    static_cast<slot&>(unit).complete = true;
+    slot& s = static_cast<slot&>(unit);
+    s.complete = true;
+    tell_writer(s.next_unit);
+}
+
+void ordered_writer::tell_writer(std::uint64_t unit) {
+    // The writer looks at the unit being written only, and at the next one as soon as it moves
+    // on; waking it for any other is a costly futile round trip.
+    if (unit != head_) return;
     ++changes_;
     writer_wakes_.notify_one();
 }
@@ -95,13 +102,12 @@ bool ordered_writer::fill(slot& unit, std::span<const std::uint64_t> primes) {
     while (!over_.load(std::memory_order_relaxed)) {
         primes = primes.subspan(unit.text.append(primes));
         if (primes.empty()) return true;
-        // The chunk is full: go on in another, and tell the writer there is a chunk to write.
+        // The chunk is full: go on in another; the full one is ready for the writer.
         std::unique_lock lock{mutex_};
         text_chunk* const next = chunk_for(lock, unit.next_unit);
         if (next == nullptr) return false;
         unit.text.extend(*next);
-        ++changes_;
-        writer_wakes_.notify_one();
+        tell_writer(unit.next_unit);
     }
     return false;
 }

@@ -55,6 +55,7 @@ private:
     bool fill(slot& unit, std::span<const std::uint64_t> primes);
     text_chunk* chunk_for(std::unique_lock<std::mutex>& lock, std::uint64_t unit);
     void free_chunk(text_chunk& chunk);
+    void tell_writer(std::uint64_t unit);
     void write(std::string_view bytes, std::uint64_t lines);
     void end();
 
@@ -62,7 +63,7 @@ private:
     line_sink& console_;
     options options_;
     mutable std::mutex mutex_;
-    std::condition_variable writer_wakes_;  // something changed for the writer
+    std::condition_variable writer_wakes_;  // something changed in the unit being written
     std::condition_variable workers_wake_;  // a slot or chunk is free, or the search is over
     std::uint64_t changes_ = 0;
     std::uint64_t head_ = 0;  // the unit being written
