@@ -1,5 +1,6 @@
-// The search loop on one thread, and the worker threads of the parallel search: each takes the
-// next work unit, sieves it with a sieve of its own and hands the unit's primes to the sink.
+// The search on one thread, with the sieve or, for a small quota, number by number; and the
+// worker threads of the parallel search: each takes the next work unit, sieves it with a sieve
+// of its own and hands the unit's primes to the sink.
 #include "search/search.hpp"
 
 #include <algorithm>

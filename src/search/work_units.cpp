@@ -57,7 +57,7 @@ work_plan::work_plan(u64 start, const unit_sizes& sizes) : sizes_{sizes}, low_{s
 std::optional<work_unit> work_plan::next() {
     if (done_) return std::nullopt;
     const double by_text = static_cast<double>(sizes_.text_bytes) / listing_bytes_per_number(low_);
-    // A unit of the most numbers a double holds exactly would take hours; never more.
+    // Clamped where the conversion is exact; no unit comes near that size.
     u64 full = static_cast<u64>(std::clamp(by_text, 1.0, 0x1p53));
     const u64 confirm = confirmed_from();
     if (low_ >= confirm)
