@@ -1,5 +1,5 @@
-// Checks that the work units tile the range up to 2^64 - 1 without gap or overlap, grow as
-// planned, and that the cost model behind their sizes matches counted primes.
+// Checks that the work units tile the range up to 2^64 - 1 without gap or overlap, have the
+// planned sizes, and that the cost model behind them matches counted primes.
 #include "search/work_units.hpp"
 
 #include <gtest/gtest.h>
@@ -51,17 +51,18 @@ TEST(work_units, tile_the_range_in_order) {
     EXPECT_FALSE(plan.next().has_value());
 }
 
-TEST(work_units, sizes_ramp_up_to_whole_segments_or_the_confirmed_size) {
+TEST(work_units, sizes_are_whole_segments_or_ramp_up_to_the_confirmed_size) {
     // At 10^12 a line is 14 bytes and a prime comes every 27.6 numbers: 6 MiB of text are
     // 12.4 million numbers, two whole segments of the sieve.
-    const unit_sizes dense{.text_bytes = 6u << 20, .confirmed_numbers = 1 << 20, .ramp = 3};
-    const auto units = units_of(1000000000000, dense, 6);
-    const u64 full = 2 * segment;
-    const u64 expected[] = {full / 8, full / 4, full / 2, full, full, full};
-    for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(units[i].high - units[i].low + 1, expected[i]);
+    const unit_sizes sizes{.text_bytes = 6u << 20, .confirmed_numbers = 1 << 20, .ramp = 3};
+    for (const work_unit& unit : units_of(1000000000000, sizes, 5))
+        EXPECT_EQ(unit.high - unit.low + 1, 2 * segment);
+    // Where survivors are tested, the time is bounded instead, and the units start small.
+    const auto ramp = units_of(1000000000000000000, sizes, 5);
+    const u64 expected[] = {1 << 17, 1 << 18, 1 << 19, 1 << 20, 1 << 20};
+    for (std::size_t i = 0; i < 5; ++i) EXPECT_EQ(ramp[i].high - ramp[i].low + 1, expected[i]);
 
-    // Where the sieve's survivors are tested, the time is bounded instead; a unit below that
-    // stops at the bound or goes on with the confirmed size.
+    // A unit below the bound stops there, or goes on with the confirmed size.
     const u64 bound = segmented_sieve::sieve_bound * segmented_sieve::sieve_bound;
     const auto confirmed = units_of(bound - 1000, {.confirmed_numbers = 5000, .ramp = 0}, 3);
     EXPECT_EQ(confirmed[0].high, bound + 3999);

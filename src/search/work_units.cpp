@@ -1,4 +1,4 @@
-// Work units of growing size, and the rough cost model that sizes them.
+// Work units, and the rough cost model that sizes them.
 #include "search/work_units.hpp"
 
 #include <algorithm>
@@ -66,8 +66,11 @@ std::optional<work_unit> work_plan::next() {
         full = std::max(confirm - low_, std::min(full, sizes_.confirmed_numbers));
     // Whole segments of the sieve: a part of one costs nearly as much as the whole.
     if (full >= segmented_sieve::segment_span) full -= full % segmented_sieve::segment_span;
+    // Where a unit takes tens of milliseconds, the first ones are smaller: the first primes show
+    // sooner, and a quota of a few units is shared by the workers. Below, a whole segment takes
+    // a few milliseconds, and a part of one would cost a reset for little.
     const unsigned halvings =
-        index_ < sizes_.ramp ? sizes_.ramp - static_cast<unsigned>(index_) : 0;
+        low_ >= confirm && index_ < sizes_.ramp ? sizes_.ramp - static_cast<unsigned>(index_) : 0;
     const u64 length = std::max<u64>(full >> std::min(halvings, 63u), 1);
 
     work_unit unit{.index = index_++, .low = low_};

@@ -1,6 +1,6 @@
-// How a parallel search cuts the range from its start number to 2^64 - 1 into work units: small
-// ones first, so that the first primes show soon, growing to a size that bounds each unit's text
-// and time while amortising what every unit costs to set up.
+// How a parallel search cuts the range from its start number to 2^64 - 1 into work units: of a
+// size that bounds each unit's text and time while amortising what every unit costs to set up;
+// where a unit takes long, small ones first, so that the first primes show soon.
 #pragma once
 
 #include <cstddef>
@@ -22,7 +22,8 @@ struct unit_sizes {
     // The numbers of a full unit where the sieve's survivors need the Baillie-PSW test: there
     // the text is small and the time is what to bound.
     std::uint64_t confirmed_numbers = std::uint64_t{1} << 21;
-    // The first unit is 2^ramp times smaller than a full one; each next one twice as large.
+    // Where survivors are tested, the first unit is 2^ramp times smaller than a full one, and
+    // each next one twice as large.
     unsigned ramp = 4;
 };
 
