@@ -1,7 +1,7 @@
 // Runs the parallel search into the ordered writer with small units and chunks, and compares
-// the result file and the console with the listing of one thread: across unit boundaries, the
-// sieve bound 2^42 and the end of the range, with quotas around a unit's last prime, under
-// interrupts and with a slow console.
+// the result file and the console with the listing of one thread: from 0, across unit
+// boundaries, the sieve bound 2^42 and the end of the range, with quotas around a unit's last
+// prime, under interrupts and with a slow console.
 #include "listing/ordered_writer.hpp"
 
 #include <gtest/gtest.h>
@@ -88,7 +88,7 @@ static void run_in_parallel(parallel_run& run, u64 start, unsigned threads,
 
 TEST(ordered_writer, lists_what_one_thread_lists) {
     const u64 bound = segmented_sieve::sieve_bound * segmented_sieve::sieve_bound;
-    for (const u64 start : {u64{999000}, bound - 30000, top - 40000}) {
+    for (const u64 start : {u64{0}, u64{999000}, bound - 30000, top - 40000}) {
         // Quotas that end inside the sixth unit, at its last prime and one past it; near the
         // top, one that the range cannot meet.
         const listing all = on_one_thread(start, 40000);

@@ -1,18 +1,11 @@
 // Checks the search's quota, its end at 2^64 - 1 and on the sink's refusal, long runs against
-// tabulated primes, and the workers of the parallel search against the search on one thread.
+// tabulated primes, and small quotas found without a sieve. The parallel search is checked with
+// the writer it hands its units to.
 #include "search/search.hpp"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <atomic>
-#include <condition_variable>
-#include <map>
-#include <memory>
-#include <mutex>
-
 #include "search/primality.hpp"
-#include "search/sieve.hpp"
 
 namespace zorvanteli {
 
@@ -111,107 +104,6 @@ TEST(search, a_refusing_sink_stops_the_search) {
         EXPECT_TRUE(outcome.stopped && !outcome.reached_end);
         EXPECT_EQ(outcome.found, sink.primes.size());
         EXPECT_TRUE(sink.primes.size() >= refuse_after && sink.primes.size() < 1000000);
-    }
-}
-
-// Keeps every unit's primes apart, and ends the search once the first `wanted` units are done.
-class recording_units final : public unit_sink {
-public:
-    struct unit final : prime_sink {
-        unit(const work_unit& searched, const std::atomic<bool>& over)
-            : range{searched}, over_{over} {}
-        bool take(std::span<const u64> batch) override {
-            primes.insert(primes.end(), batch.begin(), batch.end());
-            return !over_;
-        }
-        work_unit range;
-        std::vector<u64> primes;
-        bool closed = false;
-
-    private:
-        const std::atomic<bool>& over_;
-    };
-
-    explicit recording_units(std::size_t wanted) : wanted_{wanted} {}
-    prime_sink* open(const work_unit& range) override {
-        const std::lock_guard lock{mutex_};
-        if (over_) return nullptr;
-        auto& slot = units[range.index];
-        EXPECT_EQ(slot, nullptr) << "unit " << range.index << " opened twice";
-        slot = std::make_unique<unit>(range, over_);
-        return slot.get();
-    }
-    void close(prime_sink& done) override {
-        const std::lock_guard lock{mutex_};
-        static_cast<unit&>(done).closed = true;
-        closed_.notify_one();
-    }
-    search_outcome hand_over() override {
-        std::unique_lock lock{mutex_};
-        closed_.wait(lock, [&] {
-            std::size_t done = 0;
-            while (done < wanted_ && units.contains(done) && units[done]->closed) {
-                if (units[done]->range.last) return true;
-                ++done;
-            }
-            return done == wanted_;
-        });
-        over_ = true;
-        return {};
-    }
-
-    std::map<u64, std::unique_ptr<unit>> units;  // read once the search is over
-
-private:
-    std::size_t wanted_;
-    std::mutex mutex_;
-    std::condition_variable closed_;
-    std::atomic<bool> over_ = false;
-};
-
-// Each unit holds exactly the primes of its range that one thread finds, whichever worker
-// searched it and whatever it searched before.
-TEST(search, workers_search_each_unit_whole) {
-    const unit_sizes sizes{.text_bytes = 30000, .confirmed_numbers = 4000, .ramp = 2};
-    const u64 bound = segmented_sieve::sieve_bound * segmented_sieve::sieve_bound;
-    for (const u64 start : {u64{0}, bound - 40000, top - 60000}) {
-        // The primes of the first units and a little more, from one thread; a refusal stops it.
-        work_plan plan{start, sizes};
-        u64 high = start;
-        for (int i = 0; i < 21; ++i)
-            if (const auto unit = plan.next()) high = unit->high;
-        struct until final : prime_sink {
-            std::vector<u64> primes;
-            u64 high = 0;
-            bool take(std::span<const u64> batch) override {
-                primes.insert(primes.end(), batch.begin(), batch.end());
-                return batch.empty() || batch.back() <= high;
-            }
-        } alone;
-        alone.high = high;
-        search_primes(start, top, alone);
-        for (const unsigned threads : {1u, 2u, 3u, 8u}) {
-            SCOPED_TRACE(testing::Message() << start << ", " << threads << " threads");
-            recording_units sink{20};
-            std::atomic<int> started = 0;
-            search_in_parallel(
-                start, {.threads = threads, .worker_started = [&] { ++started; }, .sizes = sizes},
-                sink);
-            EXPECT_EQ(started, static_cast<int>(threads));
-            u64 from = start, index = 0;
-            for (; index < 21 && sink.units.contains(index) && sink.units.at(index)->closed;
-                 ++index) {
-                const auto& unit = *sink.units.at(index);
-                EXPECT_EQ(unit.range.low, from);
-                const auto first = std::ranges::lower_bound(alone.primes, unit.range.low);
-                const auto end = std::ranges::upper_bound(alone.primes, unit.range.high);
-                EXPECT_EQ(unit.primes, std::vector<u64>(first, end)) << "unit " << index;
-                if (unit.range.last) break;
-                from = unit.range.high + 1;
-            }
-            // The first units are done, or the range ended before.
-            EXPECT_TRUE(index >= 20 || sink.units.at(index)->range.last);
-        }
     }
 }
 
