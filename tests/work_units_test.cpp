@@ -101,4 +101,13 @@ TEST(work_units, small_searches_stay_on_one_thread) {
     EXPECT_FALSE(small_search(0, top));
 }
 
+TEST(work_units, workers_for_the_units_a_quota_takes) {
+    // A million primes from 10^12 take 27.6 million numbers: seven whole segments.
+    const unit_sizes sizes{.text_bytes = 2u << 20};
+    EXPECT_EQ(expected_units(1000000000000, 1000000, sizes, 64), 7u);
+    EXPECT_EQ(expected_units(1000000000000, 1000000, sizes, 2), 2u);
+    EXPECT_EQ(expected_units(0, top, sizes, 64), 64u);
+    EXPECT_EQ(expected_units(top - 10, top, sizes, 64), 1u);  // the range ends first
+}
+
 }  // namespace zorvanteli

@@ -56,21 +56,21 @@ search_outcome list_primes(std::uint64_t start, std::uint64_t quota, line_sink& 
         return outcome;
     }
     // Units of about one segment of the sieve in the dense ranges: larger ones cost memory,
-    // smaller ones the set-up of the sieve's first multiples, once per unit. Text for a unit
-    // per worker, and two chunks for the unit being written.
+    // smaller ones the set-up of the sieve's first multiples, once per unit. No more workers
+    // than units; text for a unit per worker, and two chunks for the unit being written.
     const unit_sizes sizes{.text_bytes = std::size_t{2400} << 10};
     constexpr std::size_t chunk_size = std::size_t{256} << 10;
-    ordered_writer writer{
-        file,
-        console,
-        {.quota = quota,
-         .units_in_flight = 2 * std::size_t{options.threads} + 2,
-         .chunk_size = chunk_size,
-         .max_chunks = 2 + options.threads * (sizes.text_bytes / chunk_size + 1),
-         .stop_requested = options.stop_requested}};
+    const auto threads = static_cast<unsigned>(
+        std::max<std::uint64_t>(expected_units(start, quota, sizes, options.threads), 1));
+    ordered_writer writer{file,
+                          console,
+                          {.quota = quota,
+                           .units_in_flight = 2 * std::size_t{threads} + 2,
+                           .chunk_size = chunk_size,
+                           .max_chunks = 2 + threads * (sizes.text_bytes / chunk_size + 1),
+                           .stop_requested = options.stop_requested}};
     return search_in_parallel(
-        start,
-        {.threads = options.threads, .worker_started = options.worker_started, .sizes = sizes},
+        start, {.threads = threads, .worker_started = options.worker_started, .sizes = sizes},
         writer);
 }
 

@@ -32,6 +32,15 @@ unsigned decimal_digits(u64 x) {
     return digits;
 }
 
+// About how many numbers the quota takes from the start: quota * ln x, x near the end of the
+// search, whose first estimate from the start is good enough for the logarithm. Sets `end`.
+double expected_reach(u64 start, u64 quota, double& end) {
+    const double from = static_cast<double>(std::max<u64>(start, 100));
+    const double count = static_cast<double>(quota);
+    end = from + count * std::log(from);
+    return std::min(count * std::log(end), static_cast<double>(top - start) + 1);
+}
+
 }  // namespace
 
 double listing_bytes_per_number(u64 x) {
@@ -41,15 +50,24 @@ double listing_bytes_per_number(u64 x) {
 }
 
 bool small_search(u64 start, u64 quota) {
-    // About quota * ln x numbers are passed, x near the end of the search; its first estimate
-    // from the start is good enough for the logarithm.
-    const double from = static_cast<double>(std::max<u64>(start, 100));
-    const double count = static_cast<double>(quota);
-    const double end = from + count * std::log(from);
-    const double reach = std::min(count * std::log(end), static_cast<double>(top - start) + 1);
+    double end = 0;
+    const double reach = expected_reach(start, quota, end);
     const double work =
         end >= static_cast<double>(confirmed_from()) ? confirmation_cost * reach : reach;
     return work < pool_threshold;
+}
+
+std::uint64_t expected_units(u64 start, u64 quota, const unit_sizes& sizes, std::uint64_t at_most) {
+    double end = 0;
+    const double reach = expected_reach(start, quota, end);
+    work_plan plan{start, sizes};
+    std::uint64_t units = 0;
+    for (double covered = 0; covered < reach && units < at_most; ++units) {
+        const std::optional<work_unit> unit = plan.next();
+        if (!unit) break;
+        covered += static_cast<double>(unit->high - unit->low) + 1;
+    }
+    return units;
 }
 
 work_plan::work_plan(u64 start, const unit_sizes& sizes) : sizes_{sizes}, low_{start} {}

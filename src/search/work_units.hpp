@@ -48,4 +48,9 @@ double listing_bytes_per_number(std::uint64_t x);
 // each with a sieve of its own to build, would not pay off.
 bool small_search(std::uint64_t start, std::uint64_t quota);
 
+// The units of the plan the quota is expected to take, but not more than `at_most`: more
+// workers than that would only build their sieves.
+std::uint64_t expected_units(std::uint64_t start, std::uint64_t quota, const unit_sizes& sizes,
+                             std::uint64_t at_most);
+
 }  // namespace zorvanteli
