@@ -1,9 +1,11 @@
-// The listing's line formatting against a full conversion of every number.
+// The listing's line formatting against a full conversion of every number, and whole listings on
+// one thread and on several, into sinks that drop the bytes.
 #include <benchmark/benchmark.h>
 
 #include <charconv>
 #include <vector>
 
+#include "listing/line_format.hpp"
 #include "listing/listing.hpp"
 #include "sample_numbers.hpp"
 
@@ -66,5 +68,43 @@ void to_chars_primes_near_10_to_12(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(numbers.size()));
 }
 BENCHMARK(to_chars_primes_near_10_to_12);
+
+// The whole listing but the writing: search, formatting and hand-over, for a million primes
+// from 10^12 (the dense range, where the listing is large) and 10^5 from 10^18 (where the
+// Baillie-PSW test does most of the work). Wall time, since it is shared among threads.
+void list_primes_dropped(benchmark::State& state, u64 start, u64 quota) {
+    struct dropping_sink final : line_sink {
+        std::uint64_t bytes = 0;
+        void write(std::string_view text, std::uint64_t) override { bytes += text.size(); }
+    } file, console;
+    const unsigned threads = static_cast<unsigned>(state.range(0));
+    for (auto _ : state) {
+        const search_outcome outcome =
+            list_primes(start, quota, file, console, {.threads = threads});
+        benchmark::DoNotOptimize(outcome);
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(quota));
+    state.SetBytesProcessed(static_cast<std::int64_t>(file.bytes));
+}
+
+void list_primes_at_10_to_12(benchmark::State& state) {
+    list_primes_dropped(state, 1'000'000'000'000, 1'000'000);
+}
+BENCHMARK(list_primes_at_10_to_12)
+    ->Arg(1)
+    ->Arg(2)
+    ->Arg(4)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
+void list_primes_at_10_to_18(benchmark::State& state) {
+    list_primes_dropped(state, 1'000'000'000'000'000'000, 100'000);
+}
+BENCHMARK(list_primes_at_10_to_18)
+    ->Arg(1)
+    ->Arg(2)
+    ->Arg(4)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -61,6 +61,7 @@ TEST(dialogue, whole_runs) {
         fake_system system;
         EXPECT_EQ(run(system, input), std::tuple(0, out, "", ""));  // Enter was waited for
         EXPECT_EQ(system.files, (files{{name, file}}));
+        EXPECT_EQ(system.workers_started, 0);  // too little work for threads
     }
     fake_system system;  // a second run in the same minute
     system.files[name] = "2\n";
@@ -104,6 +105,7 @@ TEST(dialogue, interrupt_leaves_whole_lines_in_the_file) {
                              name + "\".\n",
                          "\n\n"));  // no wait for Enter
     EXPECT_EQ(system.ended_by, SIGINT);
+    EXPECT_EQ(system.workers_started, 2);  // one per processor, interrupts kept off each
 }
 
 TEST(dialogue, one_enter_ends_the_run_after_a_rejected_answer) {

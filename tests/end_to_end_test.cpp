@@ -445,4 +445,37 @@ TEST(faults, interrupt_after_a_file_failure_tells_what_the_file_holds) {
     EXPECT_EQ(limited.err, prefix + name + "\": File too large\n" + saved_message(858, name));
 }
 
+// One search thread per processor the program may run on, and none when it may use only one.
+TEST(threads, follow_the_processors_the_program_may_use) {
+#ifdef __linux__
+    cpu_set_t all;
+    ASSERT_EQ(::sched_getaffinity(0, sizeof all, &all), 0);
+    const int processors = CPU_COUNT(&all);
+    const std::string head = std::string{banner} + asked + "\n";
+#ifdef __SANITIZE_THREAD__
+    const int helpers = 1;  // its runtime starts a thread of its own along with the first one
+#else
+    const int helpers = 0;
+#endif
+    for (const int allowed : {1, processors}) {
+        SCOPED_TRACE(std::to_string(allowed) + " processors");
+        scratch_folder folder;
+        program_run program{{.folder = folder.path(), .processors = allowed}};
+        program.send("1000000000000000000\n1000000\n");
+        ASSERT_TRUE(program.pump([&](const std::string& out) {
+            return out.find('\n', head.size()) != std::string::npos;
+        }));
+        std::ifstream status{"/proc/" + std::to_string(program.pid()) + "/status"};
+        std::string line;
+        while (std::getline(status, line) && !line.starts_with("Threads:")) {
+        }
+        EXPECT_EQ(line, "Threads:\t" + std::to_string(allowed == 1 ? 1 : 1 + allowed + helpers));
+        ::kill(program.pid(), SIGTERM);
+        EXPECT_EQ(program.finish().ended, "signal " + std::to_string(SIGTERM));
+    }
+#else
+    GTEST_SKIP() << "reads /proc";
+#endif
+}
+
 }  // namespace

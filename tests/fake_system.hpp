@@ -2,6 +2,7 @@
 // scripted failures and interrupts; and a scoped local time zone, for predictable file names.
 #pragma once
 
+#include <atomic>
 #include <cstdlib>
 #include <functional>
 #include <map>
@@ -57,6 +58,11 @@ public:
         ended_by = signal;
         interrupts_.mark_saved();
     }
+
+    unsigned processor_count = 2;
+    std::atomic<int> workers_started = 0;  // threads that kept the interrupts off themselves
+    unsigned processors() override { return processor_count; }
+    void keep_interrupts_off_this_thread() override { ++workers_started; }
 
 private:
     class file final : public output_file {

@@ -1,12 +1,12 @@
-// Checks the listing's lines against std::to_chars, and that its blocks reach the result file
-// before the console, whole and identical.
+// Checks that the listing's blocks reach the result file before the console, whole and
+// identical, and that a listing on several threads is the same as on one.
 #include "listing/listing.hpp"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
-#include <random>
 
 namespace zorvanteli {
 
@@ -15,31 +15,6 @@ static std::string line_of(std::uint64_t n) {
     char* const end = std::to_chars(text, text + 20, n).ptr;
     *end = '\n';
     return {text, end + 1};
-}
-
-TEST(listing, lines_match_to_chars) {
-    // Carries through every digit, each change of digit count, gaps of every size.
-    std::vector<std::vector<std::uint64_t>> runs(3, {0, 1, 2, 3});
-    for (std::uint64_t p = 10; p <= 10000000000000000000u; p *= 10)
-        runs[0].insert(runs[0].end(), {p - 2, p - 1, p, p + 1, 2 * p - 1, 2 * p + 9});
-    runs[0].insert(runs[0].end(), {18446744073709551557u, ~0ull - 1, ~0ull});
-    for (std::uint64_t g = 1; g < 2000; ++g) runs[1].push_back(999999997000 + g * (g + 1) / 2);
-    for (std::uint64_t gap : {9999u, 10000u, 99999u, 100000u, 123456789u})
-        runs[1].push_back(runs[1].back() + gap);
-    std::mt19937_64 random{99};
-    for (std::uint64_t n = 4; n < ~0ull >> 1; runs[2].push_back(n)) {
-        const std::uint64_t r = random();  // small gaps at every magnitude on the way up
-        n += r % 2 ? 1 + (r >> 8) % (std::uint64_t{1} << (r >> 1) % 20) : n / 1024;
-    }
-    for (const auto& run : runs) {
-        for (std::size_t first : {0u, 1u, 3u}) {  // the first number is converted afresh
-            ascending_decimal digits;
-            std::array<char, 32> out{};  // the most it may write
-            for (std::size_t i = first; i < run.size(); ++i)
-                ASSERT_EQ(std::string(out.data(), digits.write_line(run[i], out.data())),
-                          line_of(run[i]));
-        }
-    }
 }
 
 using write_log = std::vector<std::tuple<char, std::string, std::uint64_t>>;
@@ -90,6 +65,32 @@ TEST(listing, blocks_reach_the_file_first) {
     listing_writer patient{file, console, {40, std::chrono::hours{1}, [] { return false; }}};
     EXPECT_TRUE(patient.take(all.first(2)));
     EXPECT_EQ(log.size(), 2u);
+}
+
+// The same listing from one thread and from several; worker threads only for large work.
+TEST(listing, threads_only_for_large_work_and_the_same_listing) {
+    const std::tuple<std::uint64_t, std::uint64_t, bool> cases[] = {
+        {0, 1000000, true},                  // up to 15485863
+        {1000000000000000000, 1000, false},  // milliseconds on one thread
+        {18446744073709550000u, 30, false}};
+    for (const auto& [start, quota, threaded] : cases) {
+        SCOPED_TRACE(start);
+        std::string texts[2];
+        for (const unsigned threads : {1u, 2u}) {
+            write_log log;
+            logging_sink file{log, 'f'}, console{log, 'c'};
+            std::atomic<int> workers = 0;
+            const search_outcome outcome =
+                list_primes(start, quota, file, console,
+                            {.threads = threads, .worker_started = [&] { ++workers; }});
+            EXPECT_EQ(workers, threads == 2 && threaded ? 2 : 0);
+            EXPECT_TRUE(outcome.found == quota && !outcome.reached_end && !outcome.stopped);
+            for (std::size_t i = 0; i < log.size(); ++i)
+                if (std::get<0>(log[i]) == 'f') texts[threads - 1] += std::get<1>(log[i]);
+        }
+        EXPECT_TRUE(texts[0] == texts[1]);
+        EXPECT_EQ(static_cast<std::uint64_t>(std::ranges::count(texts[0], '\n')), quota);
+    }
 }
 
 }  // namespace zorvanteli

@@ -12,6 +12,9 @@
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sched.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -138,6 +141,7 @@ struct launch {
     rlim_t file_size_limit = RLIM_INFINITY;
     bool ignore_sigxfsz = false;
     fs::path folder = {};  // empty: a scratch folder of its own
+    int processors = 0;    // the first this many of the test's processors; 0: all of them
 };
 
 struct outcome {
@@ -180,6 +184,16 @@ public:
             std::signal(SIGXFSZ, how.ignore_sigxfsz ? SIG_IGN : SIG_DFL);
             const rlimit size{how.file_size_limit, how.file_size_limit};
             ::setrlimit(RLIMIT_FSIZE, &size);
+#ifdef __linux__
+            if (how.processors > 0) {  // what taskset does
+                cpu_set_t all, some;
+                ::sched_getaffinity(0, sizeof all, &all);
+                CPU_ZERO(&some);
+                for (int cpu = 0, kept = 0; cpu < CPU_SETSIZE && kept < how.processors; ++cpu)
+                    if (CPU_ISSET(cpu, &all)) CPU_SET(cpu, &some), ++kept;
+                ::sched_setaffinity(0, sizeof some, &some);
+            }
+#endif
             ::alarm(hang_limit_seconds);
             ::execv(argv[0], argv.data());
             ::_exit(127);

@@ -1,8 +1,11 @@
-// Checks the search's quota, its end at 2^64 - 1 and on the sink's refusal, and long runs
-// against tabulated primes.
+// Checks the search's quota, its end at 2^64 - 1 and on the sink's refusal, long runs against
+// tabulated primes, and small quotas found without a sieve. The parallel search is checked with
+// the writer it hands its units to.
 #include "search/search.hpp"
 
 #include <gtest/gtest.h>
+
+#include "search/primality.hpp"
 
 namespace zorvanteli {
 
@@ -67,6 +70,30 @@ TEST(search, long_runs_end_at_tabulated_primes) {
     const search_outcome outcome = search_primes(top - (1 << 23) + 1, 200000, sink);
     EXPECT_TRUE(outcome.reached_end);
     EXPECT_EQ(outcome.found, 188928u);
+}
+
+// Small quotas above 2^32 are tested number by number, without a sieve: from just above 2^32,
+// near 10^18 and into the end of the range, against the single-number test.
+TEST(search, small_quotas_without_a_sieve) {
+    for (const auto& [start, quota] : {std::pair<u64, u64>{(u64{1} << 32) + 1, 2000},
+                                       {1000000000000000000, 1000},
+                                       {top - 3000, 1000}}) {
+        std::vector<u64> expected;
+        for (u64 n = start; expected.size() < quota; ++n) {
+            if (is_prime_candidate(n)) expected.push_back(n);
+            if (n == top) break;
+        }
+        recording_sink sink;
+        const search_outcome outcome = search_primes(start, quota, sink);
+        EXPECT_EQ(sink.primes, expected) << start;
+        EXPECT_EQ(outcome.found, expected.size());
+        EXPECT_EQ(outcome.reached_end, expected.size() < quota);
+    }
+    recording_sink refusing;
+    refusing.refuse_after = 10;
+    const search_outcome outcome = search_primes(1000000000000000000, 1000, refusing);
+    EXPECT_TRUE(outcome.stopped && outcome.found == refusing.primes.size());
+    EXPECT_TRUE(refusing.primes.size() >= 10 && refusing.primes.size() < 1000);
 }
 
 TEST(search, a_refusing_sink_stops_the_search) {

@@ -90,14 +90,11 @@ int run_dialogue(std::istream& in, std::ostream& out, std::ostream& err, system_
     file_lines to_file{file, report};
     console_lines to_console{out, system};
     system.catch_interrupts();
-    search_outcome outcome;
-    {
-        listing_writer listing{to_file, to_console, {.stop_requested = [&system] {
-                                   return system.pending_interrupt() != 0;
-                               }}};
-        outcome = search_primes(start, quota, listing);
-        listing.flush();
-    }
+    const search_outcome outcome =
+        list_primes(start, quota, to_file, to_console,
+                    {.threads = system.processors(),
+                     .worker_started = [&system] { system.keep_interrupts_off_this_thread(); },
+                     .stop_requested = [&system] { return system.pending_interrupt() != 0; }});
     system.release_interrupts();
     if (!file.close()) report(file);
 

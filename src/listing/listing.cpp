@@ -1,57 +1,12 @@
-// The listing's line format (decimal digits and a line break) and its block buffering.
+// The listing's block buffering on one thread, and the choice between one thread and many.
 #include "listing/listing.hpp"
 
 #include <algorithm>
-#include <array>
-#include <charconv>
-#include <cstring>
+
+#include "listing/ordered_writer.hpp"
+#include "search/work_units.hpp"
 
 namespace zorvanteli {
-const std::array<std::array<char, 4>, 10000> ascending_decimal::four_digits = [] {
-    std::array<std::array<char, 4>, 10000> table{};
-    for (unsigned i = 0; i < 10000; ++i)
-        table[i] = {static_cast<char>('0' + i / 1000), static_cast<char>('0' + i / 100 % 10),
-                    static_cast<char>('0' + i / 10 % 10), static_cast<char>('0' + i % 10)};
-    return table;
-}();
-
-void ascending_decimal::set(std::uint64_t n) {
-    std::memset(text_, '0', sizeof text_);
-    const auto result = std::to_chars(text_, text_ + 20, n);
-    length_ = static_cast<std::size_t>(result.ptr - text_);
-    text_[length_] = '\n';
-    last_ = n;
-    low_digits_ = static_cast<unsigned>(n % 10000);
-}
-
-std::size_t ascending_decimal::write_line_slowly(std::uint64_t n, char* out) {
-    if (length_ >= 4) std::memcpy(text_ + length_ - 4, four_digits[low_digits_].data(), 4);
-    std::uint64_t gap = n - last_;
-    // Gaps between consecutive 64-bit primes stay below 1600; anything larger is a first number.
-    if (length_ == 0 || gap >= 100000) {
-        set(n);
-    } else {
-        std::size_t i = length_;
-        unsigned carry = 0;
-        while (gap != 0 || carry != 0) {
-            if (i == 0) {  // one more digit: rare, so convert afresh
-                set(n);
-                std::memcpy(out, text_, sizeof text_);
-                return length_ + 1;
-            }
-            --i;
-            const unsigned digit =
-                static_cast<unsigned>(text_[i] - '0') + static_cast<unsigned>(gap % 10) + carry;
-            gap /= 10;
-            carry = digit >= 10 ? 1 : 0;
-            text_[i] = static_cast<char>('0' + digit - 10 * carry);
-        }
-        last_ = n;
-        low_digits_ = static_cast<unsigned>(n % 10000);
-    }
-    std::memcpy(out, text_, sizeof text_);
-    return length_ + 1;
-}
 
 listing_writer::listing_writer(line_sink& file, line_sink& console)
     : listing_writer(file, console, options{}) {}
@@ -90,6 +45,33 @@ void listing_writer::flush() {
     console_.write(bytes, lines_);
     used_ = 0;
     lines_ = 0;
+}
+
+search_outcome list_primes(std::uint64_t start, std::uint64_t quota, line_sink& file,
+                           line_sink& console, const listing_options& options) {
+    if (options.threads <= 1 || small_search(start, quota)) {
+        listing_writer listing{file, console, {.stop_requested = options.stop_requested}};
+        const search_outcome outcome = search_primes(start, quota, listing);
+        listing.flush();
+        return outcome;
+    }
+    // Units of about one segment of the sieve in the dense ranges: larger ones cost memory,
+    // smaller ones the set-up of the sieve's first multiples, once per unit. No more workers
+    // than units; text for a unit per worker, and two chunks for the unit being written.
+    const unit_sizes sizes{.text_bytes = std::size_t{2400} << 10};
+    constexpr std::size_t chunk_size = std::size_t{256} << 10;
+    const auto threads = static_cast<unsigned>(
+        std::max<std::uint64_t>(expected_units(start, quota, sizes, options.threads), 1));
+    ordered_writer writer{file,
+                          console,
+                          {.quota = quota,
+                           .units_in_flight = 2 * std::size_t{threads} + 2,
+                           .chunk_size = chunk_size,
+                           .max_chunks = 2 + threads * (sizes.text_bytes / chunk_size + 1),
+                           .stop_requested = options.stop_requested}};
+    return search_in_parallel(
+        start, {.threads = threads, .worker_started = options.worker_started, .sizes = sizes},
+        writer);
 }
 
 }  // namespace zorvanteli

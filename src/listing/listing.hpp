@@ -1,15 +1,15 @@
 // Turns found primes into the lines of the listing and hands them on in large blocks, each
-// block to the result file before the console, so the file is never behind the screen.
+// block to the result file before the console, so the file is never behind the screen; with
+// several threads when the work is large.
 #pragma once
 
-#include <array>
 #include <chrono>
 #include <cstdint>
-#include <cstring>
 #include <functional>
 #include <memory>
 #include <string_view>
 
+#include "listing/line_format.hpp"
 #include "search/search.hpp"
 
 namespace zorvanteli {
@@ -22,40 +22,7 @@ public:
     virtual void write(std::string_view bytes, std::uint64_t lines) = 0;
 };
 
-// Keeps the decimal digits of the last number and adds the next gap to them, which is far
-// cheaper than converting each number afresh; falls back to a full conversion on a carry out of
-// the top digit or a large gap.
-class ascending_decimal {
-public:
-    static constexpr std::size_t max_line = 21;  // 20 digits and the line break
-    // Writes n's digits and a line break at `out` and returns the line's length. May write up to
-    // 32 bytes at `out`. Each n must be larger than the one before.
-    std::size_t write_line(std::uint64_t n, char* out) {
-        const std::uint64_t gap = n - last_;
-        // Nearly always the gap changes only the last four digits: one table copy.
-        // text_ keeps stale low digits here: storing into it and reading it back whole at the
-        // next line would stall on store forwarding.
-        if (length_ >= 4 && gap < 10000 - low_digits_) {
-            low_digits_ += static_cast<unsigned>(gap);
-            last_ = n;
-            std::memcpy(out, text_, sizeof text_);
-            std::memcpy(out + length_ - 4, four_digits[low_digits_].data(), 4);
-            return length_ + 1;
-        }
-        return write_line_slowly(n, out);
-    }
-
-private:
-    static const std::array<std::array<char, 4>, 10000> four_digits;  // "0000" to "9999"
-    std::size_t write_line_slowly(std::uint64_t n, char* out);
-    void set(std::uint64_t n);
-    std::uint64_t last_ = 0;
-    std::size_t length_ = 0;   // digits in text_
-    unsigned low_digits_ = 0;  // last_ % 10000, when last_ has at least four digits
-    // The digits of last_ (but for the last four, which may be stale), a line break, zeros.
-    char text_[32] = {};
-};
-
+// The listing of a search on one thread: one block, filled and handed on in turn.
 class listing_writer final : public prime_sink {
 public:
     struct options {
@@ -63,7 +30,7 @@ public:
         // Longest time a found prime may wait in the block before it is shown.
         std::chrono::milliseconds max_delay{100};
         // Asked after every batch; true stops the search.
-        std::function<bool()> stop_requested;
+        std::function<bool()> stop_requested = {};
     };
 
     listing_writer(line_sink& file, line_sink& console, options opts);
@@ -84,5 +51,20 @@ private:
     ascending_decimal digits_;
     std::chrono::steady_clock::time_point last_flush_;
 };
+
+struct listing_options {
+    // The processors to use. One, or a small search, keeps the work on the calling thread.
+    unsigned threads = 1;
+    // The first call on every worker thread.
+    std::function<void()> worker_started = {};
+    // Asked every few milliseconds; true stops the search, and every prime found up to then
+    // is still handed on in whole lines.
+    std::function<bool()> stop_requested = {};
+};
+
+// Lists the `quota` primes from `start` (fewer when the range ends first): every line to
+// `file` before it goes to `console`, in ascending order.
+search_outcome list_primes(std::uint64_t start, std::uint64_t quota, line_sink& file,
+                           line_sink& console, const listing_options& options);
 
 }  // namespace zorvanteli

@@ -7,6 +7,8 @@
 #include <csignal>
 #include <cstdio>
 #include <iterator>
+#include <thread>
+#include <vector>
 
 #include "platform/interrupt_flag.hpp"
 
@@ -23,7 +25,11 @@
 #else
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <unistd.h>
+#endif
+#ifdef __linux__
+#include <sched.h>
 #endif
 
 namespace zorvanteli {
@@ -205,6 +211,43 @@ public:
             if (n <= 0) return;
             text.remove_prefix(static_cast<std::size_t>(n));
         }
+    }
+
+    unsigned processors() override {
+#ifdef _WIN32
+        DWORD_PTR process_mask = 0, system_mask = 0;
+        // Beyond 64 processors a process spans processor groups and this mask shows only one.
+        if (::GetProcessAffinityMask(::GetCurrentProcess(), &process_mask, &system_mask) != 0 &&
+            process_mask != 0) {
+            unsigned count = 0;
+            for (; process_mask != 0; process_mask &= process_mask - 1) ++count;
+            return count;
+        }
+#elif defined(__linux__)
+        // The set must be as large as the kernel's: grow it while the call says it is too small.
+        for (std::size_t sets = 1; sets <= 1024; sets *= 2) {
+            std::vector<cpu_set_t> mask(sets);
+            const std::size_t bytes = sets * sizeof(cpu_set_t);
+            if (::sched_getaffinity(0, bytes, mask.data()) == 0) {
+                const int count = CPU_COUNT_S(bytes, mask.data());
+                if (count > 0) return static_cast<unsigned>(count);
+                break;
+            }
+            if (errno != EINVAL) break;
+        }
+#endif
+        const unsigned count = std::thread::hardware_concurrency();
+        return count > 0 ? count : 1;
+    }
+
+    // Windows delivers console events on a thread of its own: nothing to keep off there.
+    void keep_interrupts_off_this_thread() override {
+#ifndef _WIN32
+        sigset_t set;
+        sigemptyset(&set);
+        for (int signal : interrupt_signals) sigaddset(&set, signal);
+        ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
+#endif
     }
 
 #ifdef _WIN32

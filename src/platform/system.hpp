@@ -59,6 +59,12 @@ public:
     // Ends the process the way the interrupt would have ended it: by the signal on POSIX, so a
     // shell sees 128 + signal; with STATUS_CONTROL_C_EXIT on Windows.
     virtual void end_by_signal(int signal) = 0;
+
+    // How many processors this process may run on (its affinity mask), at least 1.
+    virtual unsigned processors() = 0;
+    // Called first on every worker thread: keeps the interrupts off it, so that they always
+    // reach the main thread, which writes the console and must be interrupted there.
+    virtual void keep_interrupts_off_this_thread() = 0;
 };
 
 // The real operating system. The first call also makes a vanished console or a file-size

@@ -1,9 +1,13 @@
 // The prime search: every prime from a start number upward, until the quota is met or the
-// 64-bit range ends, handed to a sink in ascending order.
+// 64-bit range ends, handed on in ascending order; on the calling thread, or on several worker
+// threads that each search a work unit at a time.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
+
+#include "search/work_units.hpp"
 
 namespace zorvanteli {
 
@@ -16,11 +20,39 @@ public:
 };
 
 struct search_outcome {
-    std::uint64_t found = 0;   // primes handed to the sink
+    std::uint64_t found = 0;   // primes handed on
     bool reached_end = false;  // stopped after testing 2^64 - 1 with the quota unmet
-    bool stopped = false;      // the sink asked to stop
+    bool stopped = false;      // asked to stop early
 };
 
 search_outcome search_primes(std::uint64_t start, std::uint64_t quota, prime_sink& sink);
+
+// Receives the primes of a parallel search a work unit at a time. The workers fill several
+// units at once, each in ascending order; the calling thread hands them on in the order of the
+// units, and decides when the search is over.
+class unit_sink {
+public:
+    virtual ~unit_sink() = default;
+    // On a worker, before it searches `unit`: where the unit's primes go, once the sink has
+    // room for one more unit; null when the search is over.
+    virtual prime_sink* open(const work_unit& unit) = 0;
+    // On the worker, after its unit's last prime; not after a take() that returned false.
+    virtual void close(prime_sink& unit) = 0;
+    // On the calling thread, while the workers search: returns once the search is over. From
+    // then on open() returns null and take() false, so that every worker soon ends.
+    virtual search_outcome hand_over() = 0;
+};
+
+struct parallel_options {
+    unsigned threads = 2;
+    // The first call on every worker thread.
+    std::function<void()> worker_started = {};
+    unit_sizes sizes;
+};
+
+// The search from `start` to the end of the range, cut into work units that worker threads
+// take in order; `sink` decides the quota.
+search_outcome search_in_parallel(std::uint64_t start, const parallel_options& options,
+                                  unit_sink& sink);
 
 }  // namespace zorvanteli
