@@ -214,7 +214,9 @@ public:
         close_fd(in_), close_fd(out_), close_fd(err_), close_fd(terminal_), close_fd(console_);
     }
 
-    pid_t pid() const { return pid_; }
+    pid_t pid() const {
+        return pid_;
+    }
 
     void send(std::string_view bytes) {
         while (in_ >= 0 && !bytes.empty()) {
@@ -257,7 +259,9 @@ public:
     }
 
     // Waits for the program to end without reading its console or closing its input.
-    void wait_for_exit() { wait(); }
+    void wait_for_exit() {
+        wait();
+    }
 
     bool running() {
         if (!reaped_ && ::waitpid(pid_, &status_, WNOHANG) == pid_) reaped_ = true;
