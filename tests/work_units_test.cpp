@@ -103,6 +103,16 @@ TEST(work_units, small_searches_stay_on_one_thread) {
     EXPECT_FALSE(small_search(0, top));
 }
 
+TEST(work_units, one_thread_where_the_sieve_proves_every_prime) {
+    // The sieve proves primes below 2^44 = 17592186044416 by itself.
+    EXPECT_TRUE(sieve_proves_all(0, 100000000));
+    EXPECT_TRUE(sieve_proves_all(1000000000000, 10000000));
+    EXPECT_TRUE(sieve_proves_all(17592186044416 - 1000000000, 1000000));     // ends 9.7*10^8 below
+    EXPECT_FALSE(sieve_proves_all(17592186044416 - 1000000000, 100000000));  // ends 2*10^9 beyond
+    EXPECT_FALSE(sieve_proves_all(17592186044416, 1000));
+    EXPECT_FALSE(sieve_proves_all(0, top));
+}
+
 TEST(work_units, workers_for_the_units_a_quota_takes) {
     // A million primes from 10^12 take 27.6 million numbers: seven whole segments.
     const unit_sizes sizes{.text_bytes = 2u << 20};

@@ -49,7 +49,7 @@ void listing_writer::flush() {
 
 search_outcome list_primes(std::uint64_t start, std::uint64_t quota, line_sink& file,
                            line_sink& console, const listing_options& options) {
-    if (options.threads <= 1 || small_search(start, quota)) {
+    if (options.threads <= 1 || small_search(start, quota) || sieve_proves_all(start, quota)) {
         listing_writer listing{file, console, {.stop_requested = options.stop_requested}};
         const search_outcome outcome = search_primes(start, quota, listing);
         listing.flush();

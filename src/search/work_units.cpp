@@ -57,6 +57,12 @@ bool small_search(u64 start, u64 quota) {
     return work < pool_threshold;
 }
 
+bool sieve_proves_all(u64 start, u64 quota) {
+    double end = 0;
+    const double reach = expected_reach(start, quota, end);
+    return static_cast<double>(start) + reach < static_cast<double>(confirmed_from());
+}
+
 std::uint64_t expected_units(u64 start, u64 quota, const unit_sizes& sizes, std::uint64_t at_most) {
     double end = 0;
     const double reach = expected_reach(start, quota, end);
