@@ -42,17 +42,18 @@ trap 'rm -rf -- "$work"' EXIT
 cd "$work"
 
 # Runs a command under /usr/bin/time, its standard input and output redirected as given, and
-# appends "wall_seconds cpu_seconds peak_kib" to a file. The wall time comes from the nanosecond
-# clock, as /usr/bin/time gives only hundredths.
+# appends "wall_seconds cpu_seconds peak_kib" to a file. The wall time comes from bash's own
+# microsecond clock: /usr/bin/time gives only hundredths, and a `date` process per reading would
+# add milliseconds to the runs that take milliseconds.
 measure() {  # times_file input output command...
   local times=$1 input=$2 output=$3 t0 t1 user sys kib
   shift 3
-  t0=$(date +%s%N)
+  t0=$EPOCHREALTIME
   /usr/bin/time -f '%U %S %M' -o time.out "${pin[@]}" "$@" < "$input" > "$output"
-  t1=$(date +%s%N)
+  t1=$EPOCHREALTIME
   read -r user sys kib < time.out
-  awk -v w="$((t1 - t0))" -v u="$user" -v s="$sys" -v k="$kib" \
-    'BEGIN { printf "%.6f %.2f %d\n", w / 1e9, u + s, k }' >> "$times"
+  awk -v w0="$t0" -v w1="$t1" -v u="$user" -v s="$sys" -v k="$kib" \
+    'BEGIN { printf "%.6f %.2f %d\n", w1 - w0, u + s, k }' >> "$times"
 }
 
 # Median of the numbers on standard input.
