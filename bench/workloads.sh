@@ -42,18 +42,28 @@ trap 'rm -rf -- "$work"' EXIT
 cd "$work"
 
 # Runs a command under /usr/bin/time, its standard input and output redirected as given, and
-# appends "wall_seconds cpu_seconds peak_kib" to a file. The wall time comes from bash's own
-# microsecond clock: /usr/bin/time gives only hundredths, and a `date` process per reading would
-# add milliseconds to the runs that take milliseconds.
+# appends "wall_seconds cpu_seconds peak_kib" to a file. The clocks are bash's own: a `date`
+# process per reading would add milliseconds to the runs that take milliseconds, and `times`
+# (user and system time of the children waited for) counts milliseconds, /usr/bin/time hundredths.
 measure() {  # times_file input output command...
-  local times=$1 input=$2 output=$3 t0 t1 user sys kib
+  local times=$1 input=$2 output=$3 t0 t1
   shift 3
+  times > cpu0.out
   t0=$EPOCHREALTIME
-  /usr/bin/time -f '%U %S %M' -o time.out "${pin[@]}" "$@" < "$input" > "$output"
+  /usr/bin/time -f '%M' -o time.out "${pin[@]}" "$@" < "$input" > "$output"
   t1=$EPOCHREALTIME
-  read -r user sys kib < time.out
-  awk -v w0="$t0" -v w1="$t1" -v u="$user" -v s="$sys" -v k="$kib" \
-    'BEGIN { printf "%.6f %.2f %d\n", w1 - w0, u + s, k }' >> "$times"
+  times > cpu1.out
+  awk -v w="$t1 - $t0" '
+    function children(line,   f, p, t, i) {
+      split(line, f, " ")
+      for (i = 1; i <= 2; ++i) { split(f[i], p, /[ms]/); t += p[1] * 60 + p[2] }
+      return t
+    }
+    FILENAME == "cpu0.out" && FNR == 2 { c0 = children($0) }
+    FILENAME == "cpu1.out" && FNR == 2 { c1 = children($0) }
+    FILENAME == "time.out" { kib = $1 }
+    END { split(w, t, " - "); printf "%.6f %.3f %d\n", t[1] - t[2], c1 - c0, kib }
+  ' cpu0.out cpu1.out time.out >> "$times"
 }
 
 # Median of the numbers on standard input.
