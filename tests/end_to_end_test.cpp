@@ -32,18 +32,6 @@ namespace {
 using namespace zorvanteli::harness;
 using namespace std::string_literals;
 
-constexpr std::string_view banner =
-    "          A TOLVEK PRODUCT\n"
-    "--------------------------------------\n"
-    "             ZORVANTELI!\n"
-    "--------------------------------------\n"
-    "-----------------V1.1-----------------\n"
-    "This program searches for prime numbers\n"
-    "and writes them to a textfile, having\n"
-    " the current time and date as its filename,\n"
-    "into the same catalouge as the program.\n\n"
-    "Start the search from which number?\n";
-const std::string asked = "Look for how many prime numbers?\n";
 const std::string start_failed = "Error in number conversion! Sets start number to 1.";
 const std::string quota_failed = "Error in number conversion! Sets number to 1.";
 const std::string closing = "Done! Press enter to quit program.";
@@ -325,7 +313,7 @@ TEST(faults, full_disk_is_reported_once) {
 }
 
 TEST(faults, interrupt_saves_whole_lines_and_ends_by_the_signal) {
-    const std::string head = std::string{banner} + asked + "\n";
+    const std::string head = banner + asked + "\n";
     for (int signal : {SIGINT, SIGTERM}) {
         SCOPED_TRACE(::strsignal(signal));
         scratch_folder folder;
@@ -385,7 +373,7 @@ TEST(faults, interrupt_is_honoured_while_the_console_is_blocked) {
     // Once the console stops reading (a pipe into a program that never reads it, a terminal
     // paused with Ctrl+S) the program is blocked writing to it; the interrupt must still end
     // it, with the file complete. Its console may be behind the file, never ahead.
-    const std::string head = std::string{banner} + asked + "\n";
+    const std::string head = banner + asked + "\n";
     for (const bool terminal : {false, true}) {
         for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
             SCOPED_TRACE((terminal ? "paused terminal, "s : "unread pipe, "s) +
@@ -451,7 +439,7 @@ TEST(threads, follow_the_processors_the_program_may_use) {
     cpu_set_t all;
     ASSERT_EQ(::sched_getaffinity(0, sizeof all, &all), 0);
     const int processors = CPU_COUNT(&all);
-    const std::string head = std::string{banner} + asked + "\n";
+    const std::string head = banner + asked + "\n";
 #ifdef __SANITIZE_THREAD__
     const int helpers = 1;  // its runtime starts a thread of its own along with the first one
 #else

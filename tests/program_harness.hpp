@@ -45,6 +45,20 @@ std::vector<std::string> program_command();
 // a hang reaches it.
 constexpr unsigned hang_limit_seconds = 60;
 
+// What the program shows before it reads anything, and its second question.
+inline const std::string banner =
+    "          A TOLVEK PRODUCT\n"
+    "--------------------------------------\n"
+    "             ZORVANTELI!\n"
+    "--------------------------------------\n"
+    "-----------------V1.1-----------------\n"
+    "This program searches for prime numbers\n"
+    "and writes them to a textfile, having\n"
+    " the current time and date as its filename,\n"
+    "into the same catalouge as the program.\n\n"
+    "Start the search from which number?\n";
+inline const std::string asked = "Look for how many prime numbers?\n";
+
 inline std::string small_primes(std::uint64_t from, std::size_t count) {
     std::string text;
     for (std::uint64_t n = std::max<std::uint64_t>(from, 2); count > 0; ++n) {

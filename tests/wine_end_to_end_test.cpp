@@ -47,18 +47,6 @@ std::string without_cr(std::string text) {
     return text;
 }
 
-const std::string banner =
-    "          A TOLVEK PRODUCT\n"
-    "--------------------------------------\n"
-    "             ZORVANTELI!\n"
-    "--------------------------------------\n"
-    "-----------------V1.1-----------------\n"
-    "This program searches for prime numbers\n"
-    "and writes them to a textfile, having\n"
-    " the current time and date as its filename,\n"
-    "into the same catalouge as the program.\n\n"
-    "Start the search from which number?\n";
-const std::string asked = "Look for how many prime numbers?\n";
 const std::string start_fails = "Error in number conversion! Sets start number to 1." + asked;
 
 // The console as Windows shows it.
