@@ -62,10 +62,13 @@ void clear_bit(u8* s, u64 byte, unsigned k) {
 
 }  // namespace
 
+std::unique_ptr<std::uint64_t[]> segmented_sieve::make_buffer() {
+    return std::unique_ptr<std::uint64_t[]>{
+        new std::uint64_t[(segment_bytes + spill_bytes) / 8 + 1]};
+}
+
 segmented_sieve::segmented_sieve(u64 start, u64 stop, instruction_set set)
-    : set_{set},
-      words_{new std::uint64_t[(segment_bytes + spill_bytes) / 8 + 1]},
-      carry_(spill_bytes / 8) {
+    : set_{set}, words_{make_buffer()}, carry_(spill_bytes / 8) {
     reset(start, stop);
 }
 
@@ -282,6 +285,26 @@ bool segmented_sieve::next_primes(std::vector<u64>& primes, std::size_t at_most)
         // A short answer ends a segment; one call covers at most one segment.
         if (got < wanted) break;
     }
+    return true;
+}
+
+bool segmented_sieve::next_segment(std::unique_ptr<std::uint64_t[]>& buffer, segment_bits& bits) {
+    if (finished()) return false;
+    bits.leading_count = 0;
+    for (; pending_next_ < pending_count_; ++pending_next_)
+        bits.leading[bits.leading_count++] = pending_[pending_next_];
+    bits.words = 0;
+    bits.survivors = 0;
+    if (!more_segments_) return true;  // a range of 2, 3 or 5 alone
+    sieve_segment();
+    bits.low = low_;
+    bits.words = static_cast<std::size_t>((bytes_ + 7) / 8);
+    bits.confirm = confirm_;
+    for (std::size_t i = 0; i < bits.words; ++i)
+        bits.survivors += static_cast<u64>(std::popcount(words_[i]));
+    words_.swap(buffer);
+    segment_ready_ = false;
+    if (more_segments_) low_ += wheel::numbers_per_byte * bytes_;
     return true;
 }
 

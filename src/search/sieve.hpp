@@ -54,6 +54,21 @@ public:
     // The same, appending up to `at_most` primes to `primes`; false once finished.
     bool next_primes(std::vector<std::uint64_t>& primes, std::size_t at_most);
 
+    // A sieved segment handed out whole, for another thread to read (collect_survivors).
+    struct segment_bits {
+        std::uint64_t low = 0;  // bit b of word i stands for low + 240 * i + value_of_bit[b]
+        std::size_t words = 0;  // the words to read; the bits past the range are clear
+        bool confirm = false;   // the survivors still need the exact test
+        std::array<std::uint64_t, 3> leading{};  // of 2, 3 and 5, those in range: before them
+        std::size_t leading_count = 0;
+        std::uint64_t survivors = 0;  // set bits in the words
+    };
+    // A buffer to swap with next_segment().
+    static std::unique_ptr<std::uint64_t[]> make_buffer();
+    // Instead of next_primes: sieves the next segment, then swaps its buffer with `buffer`,
+    // which one of make_buffer() must be. False once finished.
+    bool next_segment(std::unique_ptr<std::uint64_t[]>& buffer, segment_bits& bits);
+
 private:
     void extend_sieving_primes(std::uint64_t limit);
     void activate_sieving_primes(std::uint64_t bound);
