@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "listing/ordered_writer.hpp"
+#include "search/sieve_ahead.hpp"
 #include "search/work_units.hpp"
 
 namespace zorvanteli {
@@ -51,7 +52,12 @@ search_outcome list_primes(std::uint64_t start, std::uint64_t quota, line_sink& 
                            line_sink& console, const listing_options& options) {
     if (options.threads <= 1 || small_search(start, quota) || sieve_proves_all(start, quota)) {
         listing_writer listing{file, console, {.stop_requested = options.stop_requested}};
-        const search_outcome outcome = search_primes(start, quota, listing);
+        // With a second processor the sieve runs ahead on it, and this thread formats and writes.
+        const search_outcome outcome =
+            options.threads <= 1 || small_search(start, quota)
+                ? search_primes(start, quota, listing)
+                : search_primes_ahead(start, quota, listing,
+                                      {.worker_started = options.worker_started});
         listing.flush();
         return outcome;
     }
