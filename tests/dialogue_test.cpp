@@ -93,8 +93,11 @@ TEST(dialogue, result_file_failures_are_reported_once) {
 TEST(dialogue, interrupt_leaves_whole_lines_in_the_file) {
     fake_system system;
     system.interrupt = [](interrupt_flag& flag) { flag.record(SIGINT); };
-    system.polls_before_interrupt = 3;
-    // Where survivors are tested, so that the search is shared by the workers.
+    // Once the first lines are saved, however slow the build; where survivors are tested, so
+    // that the search is shared by the workers.
+    system.interrupt_when = [](const fake_system& s) {
+        return s.files.contains(name) && !s.files.at(name).empty();
+    };
     const auto [status, out, err, unread] = run(system, "1000000000000000000\n100000000\n\n");
     const std::string& saved = system.files[name];
     const auto lines = std::ranges::count(saved, '\n');

@@ -28,9 +28,11 @@ public:
     std::error_code close_error;
     std::ostream* console = nullptr;     // where write_console() goes
     std::ostream* error_text = nullptr;  // where write_error() goes
-    // Delivers an interrupt as a handler would, at the poll after that many.
+    // Delivers an interrupt as a handler would, at the poll after that many, or with
+    // interrupt_when set, at the first poll that finds it true.
     std::function<void(interrupt_flag&)> interrupt;
     int polls_before_interrupt = 0;
+    std::function<bool(const fake_system&)> interrupt_when;
     int ended_by = 0;
 
     std::time_t now() override { return start_time; }
@@ -51,7 +53,12 @@ public:
     void catch_interrupts() override { interrupts_.reset(); }
     void release_interrupts() override { interrupts_.close(); }
     int pending_interrupt() override {
-        if (interrupt && polls_++ == polls_before_interrupt) interrupt(interrupts_);
+        const bool due = interrupt_when ? interrupt_when(*this) : polls_ == polls_before_interrupt;
+        if (interrupt && due && !interrupted_) {
+            interrupted_ = true;
+            interrupt(interrupts_);
+        }
+        ++polls_;
         return interrupts_.pending();
     }
     void end_by_signal(int signal) override {
@@ -93,6 +100,7 @@ private:
     };
     interrupt_flag interrupts_;
     int polls_ = 0;
+    bool interrupted_ = false;
 };
 
 class local_time_zone {
