@@ -49,9 +49,9 @@ double listing_bytes_per_number(std::uint64_t x);
 bool small_search(std::uint64_t start, std::uint64_t quota);
 
 // Whether the search is expected to end where the sieve alone proves the primes. There writing
-// the listing takes most of the time, and one thread that writes its lines while they are still
-// in its cache beats workers whose text the writer must fetch from another core (measured on two
-// cores: a third slower shared, and no faster on the billion bytes of the first 10^8 primes).
+// the listing takes most of the time, and workers whose text the writer must fetch from another
+// core lose to one thread that writes lines still in its cache (measured on two cores: a third
+// slower shared); a second processor sieves ahead for that thread instead.
 bool sieve_proves_all(std::uint64_t start, std::uint64_t quota);
 
 // The units of the plan the quota is expected to take, but not more than `at_most`: more
