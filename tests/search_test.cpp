@@ -1,27 +1,31 @@
 // Checks the search's quota, its end at 2^64 - 1 and on the sink's refusal, long runs against
-// tabulated primes, and small quotas found without a sieve. The parallel search is checked with
-// the writer it hands its units to.
+// tabulated primes, and small quotas found without a sieve; the first three also with the sieve
+// ahead on another thread. The parallel search is checked with the writer it hands its units to.
 #include "search/search.hpp"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "recording_sink.hpp"
 #include "search/primality.hpp"
+#include "search/sieve_ahead.hpp"
 
 namespace zorvanteli {
 
 using u64 = std::uint64_t;
 constexpr u64 top = ~u64{0};
 
-class recording_sink final : public prime_sink {
-public:
-    std::vector<u64> primes;
-    std::size_t refuse_after = ~std::size_t{0};  // primes taken
-    bool take(std::span<const u64> batch) override {
-        EXPECT_LT(primes.size(), refuse_after) << "called again after refusing";
-        primes.insert(primes.end(), batch.begin(), batch.end());
-        return primes.size() < refuse_after;
-    }
-};
+namespace {
+
+// The search on the calling thread and the one that sieves ahead on another keep one contract.
+search_outcome sieving_ahead(u64 start, u64 quota, prime_sink& sink) {
+    return search_primes_ahead(start, quota, sink);
+}
+constexpr std::pair<const char*, search_outcome (*)(u64, u64, prime_sink&)> searches[] = {
+    {"on one thread", search_primes}, {"sieving ahead", sieving_ahead}};
+
+}  // namespace
 
 TEST(search, quotas_and_the_end_of_the_range) {
     const std::vector<u64> last_13 = {
@@ -42,13 +46,15 @@ TEST(search, quotas_and_the_end_of_the_range) {
         {last, 1, {last}, false},
         {last, 2, {last}, true},
         {top, 3, {}, true}};
-    for (const auto& [start, quota, primes, reached_end] : cases) {
-        recording_sink sink;
-        const search_outcome outcome = search_primes(start, quota, sink);
-        EXPECT_EQ(sink.primes, primes) << start << ", " << quota;
-        EXPECT_EQ(outcome.found, primes.size()) << start << ", " << quota;
-        EXPECT_EQ(outcome.reached_end, reached_end) << start << ", " << quota;
-        EXPECT_FALSE(outcome.stopped);
+    for (const auto& [how, search] : searches) {
+        for (const auto& [start, quota, primes, reached_end] : cases) {
+            recording_sink sink;
+            const search_outcome outcome = search(start, quota, sink);
+            EXPECT_EQ(sink.primes, primes) << how << ", " << start << ", " << quota;
+            EXPECT_EQ(outcome.found, primes.size()) << how << ", " << start << ", " << quota;
+            EXPECT_EQ(outcome.reached_end, reached_end) << how << ", " << start << ", " << quota;
+            EXPECT_FALSE(outcome.stopped);
+        }
     }
 }
 
@@ -60,16 +66,20 @@ TEST(search, long_runs_end_at_tabulated_primes) {
         {u64{1} << 32, 400000, 4303846003},
         {(u64{1} << 42) - (1 << 22), 300000, 4398051049723},
         {(u64{1} << 53) - (1 << 21), 100000, 9007199256316561}};
-    for (const auto& [start, quota, last] : cases) {
-        recording_sink sink;
-        EXPECT_EQ(search_primes(start, quota, sink).found, quota);
-        ASSERT_EQ(sink.primes.size(), quota);
-        EXPECT_EQ(sink.primes.back(), last) << start;
+    for (const auto& [how, search] : searches) {
+        SCOPED_TRACE(how);
+        for (const auto& [start, quota, last] : cases) {
+            recording_sink sink;
+            EXPECT_EQ(search(start, quota, sink).found, quota);
+            ASSERT_EQ(sink.primes.size(), quota);
+            EXPECT_EQ(sink.primes.back(), last) << start;
+            EXPECT_TRUE(std::ranges::is_sorted(sink.primes));
+        }
+        recording_sink sink;  // 188928 primes lie in [2^64 - 2^23, 2^64)
+        const search_outcome outcome = search(top - (1 << 23) + 1, 200000, sink);
+        EXPECT_TRUE(outcome.reached_end);
+        EXPECT_EQ(outcome.found, 188928u);
     }
-    recording_sink sink;  // 188928 primes lie in [2^64 - 2^23, 2^64)
-    const search_outcome outcome = search_primes(top - (1 << 23) + 1, 200000, sink);
-    EXPECT_TRUE(outcome.reached_end);
-    EXPECT_EQ(outcome.found, 188928u);
 }
 
 // Small quotas above 2^32 are tested number by number, without a sieve: from just above 2^32,
@@ -97,13 +107,18 @@ TEST(search, small_quotas_without_a_sieve) {
 }
 
 TEST(search, a_refusing_sink_stops_the_search) {
-    for (const std::size_t refuse_after : {std::size_t{1}, std::size_t{8193}, std::size_t{30000}}) {
-        recording_sink sink;
-        sink.refuse_after = refuse_after;
-        const search_outcome outcome = search_primes(u64{1} << 50, 1000000, sink);
-        EXPECT_TRUE(outcome.stopped && !outcome.reached_end);
-        EXPECT_EQ(outcome.found, sink.primes.size());
-        EXPECT_TRUE(sink.primes.size() >= refuse_after && sink.primes.size() < 1000000);
+    for (const auto& [how, search] : searches) {
+        for (const std::size_t refuse_after :
+             {std::size_t{1}, std::size_t{8193}, std::size_t{30000}}) {
+            for (const u64 start : {u64{0}, u64{1} << 50}) {
+                recording_sink sink;
+                sink.refuse_after = refuse_after;
+                const search_outcome outcome = search(start, 1000000, sink);
+                EXPECT_TRUE(outcome.stopped && !outcome.reached_end) << how << ", " << start;
+                EXPECT_EQ(outcome.found, sink.primes.size());
+                EXPECT_TRUE(sink.primes.size() >= refuse_after && sink.primes.size() < 1000000);
+            }
+        }
     }
 }
 
