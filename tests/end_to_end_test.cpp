@@ -314,36 +314,41 @@ TEST(faults, full_disk_is_reported_once) {
 
 TEST(faults, interrupt_saves_whole_lines_and_ends_by_the_signal) {
     const std::string head = banner + asked + "\n";
-    for (int signal : {SIGINT, SIGTERM}) {
-        SCOPED_TRACE(::strsignal(signal));
-        scratch_folder folder;
-        program_run program{{.folder = folder.path()}};
-        program.send("1000000000000000000\n100000000\n");
-        ASSERT_TRUE(program.pump([&](const std::string& out) {
-            return out.size() > head.size() && out.find('\n', head.size()) != std::string::npos;
-        }));
-        ::kill(program.pid(), signal);
-        outcome r = program.finish();
-        r.files = folder.files();
-        EXPECT_EQ(r.ended, "signal " + std::to_string(signal));
-        const std::string name = only_file(r);
-        ASSERT_FALSE(name.empty());
-        const std::string& file = r.files.at(name);
-        const auto lines = static_cast<std::size_t>(std::ranges::count(file, '\n'));
-        EXPECT_EQ(r.err, "Interrupted; " + std::to_string(lines) + " primes were saved in \"" +
-                             name + "\".\n");
-        EXPECT_TRUE(file.ends_with('\n'));
-        const auto numbers = numbers_of(file);
-        ASSERT_EQ(numbers.size(), lines);
-        ASSERT_GT(lines, 0u);
-        EXPECT_EQ(numbers.front(), 1000000000000000003u);
-        EXPECT_EQ(std::ranges::adjacent_find(numbers, std::greater_equal<>{}), numbers.end());
-        ASSERT_TRUE(r.out.starts_with(head));
-        EXPECT_TRUE(file.starts_with(r.out.substr(head.size())))
-            << "the console showed primes the file lacks";
-        if (*PRIMESIEVE_PROGRAM != '\0') {
-            const std::string last = std::to_string(numbers.back());
-            EXPECT_TRUE(same_text(file, primesieve_listing("1000000000000000000", last)));
+    // Where workers share the search, and where a second thread sieves ahead.
+    const std::pair<std::string, std::uint64_t> searches[] = {
+        {"1000000000000000000", 1000000000000000003}, {"1000000000000", 1000000000039}};
+    for (const auto& [start, first] : searches) {
+        for (int signal : {SIGINT, SIGTERM}) {
+            SCOPED_TRACE(start + ", " + ::strsignal(signal));
+            scratch_folder folder;
+            program_run program{{.folder = folder.path()}};
+            program.send(start + "\n100000000\n");
+            ASSERT_TRUE(program.pump([&](const std::string& out) {
+                return out.size() > head.size() && out.find('\n', head.size()) != std::string::npos;
+            }));
+            ::kill(program.pid(), signal);
+            outcome r = program.finish();
+            r.files = folder.files();
+            EXPECT_EQ(r.ended, "signal " + std::to_string(signal));
+            const std::string name = only_file(r);
+            ASSERT_FALSE(name.empty());
+            const std::string& file = r.files.at(name);
+            const auto lines = static_cast<std::size_t>(std::ranges::count(file, '\n'));
+            EXPECT_EQ(r.err, "Interrupted; " + std::to_string(lines) + " primes were saved in \"" +
+                                 name + "\".\n");
+            EXPECT_TRUE(file.ends_with('\n'));
+            const auto numbers = numbers_of(file);
+            ASSERT_EQ(numbers.size(), lines);
+            ASSERT_GT(lines, 0u);
+            EXPECT_EQ(numbers.front(), first);
+            EXPECT_EQ(std::ranges::adjacent_find(numbers, std::greater_equal<>{}), numbers.end());
+            ASSERT_TRUE(r.out.starts_with(head));
+            EXPECT_TRUE(file.starts_with(r.out.substr(head.size())))
+                << "the console showed primes the file lacks";
+            if (*PRIMESIEVE_PROGRAM != '\0') {
+                const std::string last = std::to_string(numbers.back());
+                EXPECT_TRUE(same_text(file, primesieve_listing(start, last)));
+            }
         }
     }
 }
