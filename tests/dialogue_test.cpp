@@ -145,7 +145,10 @@ TEST(dialogue, interrupt_message_tells_what_the_file_holds) {
     // The disk fills in the middle of a line: the file keeps the whole lines before it.
     fake_system full;
     full.write_limit = 4096;
-    at_third_poll(full);
+    full.interrupt = [](interrupt_flag& flag) { flag.record(SIGTERM); };
+    full.interrupt_when = [](const fake_system& s) {  // once the first block was written
+        return s.files.contains(name) && !s.files.at(name).empty();
+    };
     const auto [full_status, full_out, full_err, full_unread] = run(full, "0\n100000000\n\n");
     const std::string& saved = full.files[name];
     ASSERT_TRUE(full_out.starts_with(asked + "\n") && full_out.size() > asked.size() + 4096);
@@ -178,7 +181,9 @@ TEST(dialogue, console_events_that_end_the_session_wait_for_the_save) {
             }};
             while (flag.pending() == 0) std::this_thread::yield();  // as a handler thread would
         };
-        system.polls_before_interrupt = 3;
+        system.interrupt_when = [](const fake_system& s) {
+            return s.files.contains(name) && !s.files.at(name).empty();
+        };
         const local_time_zone zone{"UTC0"};
         system.start_time = 1765202700;
         std::istringstream in{"0\n100000000\n\n"};
