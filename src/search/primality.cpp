@@ -86,4 +86,11 @@ bool is_prime_candidate(u64 n) {
                                  std::array<u64, 6>{325, 9375, 28178, 450775, 9780504, 1795265022});
 }
 
+bool free_of_small_odd_primes(u64 n) {
+    // Which prime divides a fresh number is a coin toss; a branch on each would be mispredicted.
+    bool free = true;
+    for (const odd_divisor& d : odd_small_divisors) free &= n * d.inverse > d.largest_quotient;
+    return free;
+}
+
 }  // namespace zorvanteli

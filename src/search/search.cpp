@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "search/baillie_psw.hpp"
+#include "search/primality.hpp"
 #include "search/sieve.hpp"
 
 namespace zorvanteli {
@@ -24,31 +25,6 @@ using u64 = std::uint64_t;
 // of the primes up to 61 than by building the sieve: its sieving primes and their first
 // multiples take several milliseconds.
 constexpr double direct_search_numbers = 1 << 16;
-
-// Divisibility by an odd prime without a division: n is a multiple of p exactly when n times
-// p's inverse modulo 2^64 is at most (2^64 - 1) / p.
-struct divisor {
-    u64 inverse;
-    u64 largest_quotient;
-};
-
-constexpr divisor divisor_of(u64 p) {
-    u64 inverse = p;  // right in the low 3 bits; each step doubles them
-    for (int i = 0; i < 5; ++i) inverse *= 2 - p * inverse;
-    return {inverse, ~u64{0} / p};
-}
-
-// What the Baillie-PSW test asks of the numbers it is given, besides being odd and above 2^32.
-constexpr std::array<divisor, 17> small_primes = {
-    divisor_of(3),  divisor_of(5),  divisor_of(7),  divisor_of(11), divisor_of(13), divisor_of(17),
-    divisor_of(19), divisor_of(23), divisor_of(29), divisor_of(31), divisor_of(37), divisor_of(41),
-    divisor_of(43), divisor_of(47), divisor_of(53), divisor_of(59), divisor_of(61)};
-
-bool free_of_small_primes(u64 n) {
-    bool free = true;
-    for (const divisor& d : small_primes) free &= n * d.inverse > d.largest_quotient;
-    return free;
-}
 
 // The search of a small quota above 2^32, without a sieve.
 search_outcome search_directly(u64 start, u64 quota, prime_sink& sink) {
@@ -64,7 +40,7 @@ search_outcome search_directly(u64 start, u64 quota, prime_sink& sink) {
         }
         std::size_t count = 0;
         while (count < batch_size && numbers_left) {
-            if (free_of_small_primes(next)) batch[count++] = next;
+            if (free_of_small_odd_primes(next)) batch[count++] = next;
             numbers_left = next != ~u64{0};
             next += 2;
         }
