@@ -50,14 +50,14 @@ void listing_writer::flush() {
 
 search_outcome list_primes(std::uint64_t start, std::uint64_t quota, line_sink& file,
                            line_sink& console, const listing_options& options) {
-    if (options.threads <= 1 || small_search(start, quota) || sieve_proves_all(start, quota)) {
+    const bool one_thread = options.threads <= 1 || small_search(start, quota);
+    if (one_thread || sieve_proves_all(start, quota)) {
         listing_writer listing{file, console, {.stop_requested = options.stop_requested}};
         // With a second processor the sieve runs ahead on it, and this thread formats and writes.
         const search_outcome outcome =
-            options.threads <= 1 || small_search(start, quota)
-                ? search_primes(start, quota, listing)
-                : search_primes_ahead(start, quota, listing,
-                                      {.worker_started = options.worker_started});
+            one_thread ? search_primes(start, quota, listing)
+                       : search_primes_ahead(start, quota, listing,
+                                             {.worker_started = options.worker_started});
         listing.flush();
         return outcome;
     }

@@ -250,6 +250,10 @@ public:
 #endif
     }
 
+    int pending_interrupt() override {
+        return interrupts.pending();
+    }
+
 #ifdef _WIN32
     // A process started with Ctrl+C ignored keeps ignoring it: Windows then calls no handler
     // for it. The handler stays in place after a first event, unlike a C runtime `signal`
@@ -260,10 +264,6 @@ public:
 
     void release_interrupts() override {
         interrupts.close();
-    }
-
-    int pending_interrupt() override {
-        return interrupts.pending();
     }
 
     void end_by_signal(int) override {
@@ -292,10 +292,6 @@ public:
         for (std::size_t i = 0; i < std::size(interrupt_signals); ++i)
             ::sigaction(interrupt_signals[i], &previous_[i], nullptr);
         interrupts.close();
-    }
-
-    int pending_interrupt() override {
-        return interrupts.pending();
     }
 
     void end_by_signal(int signal) override {
