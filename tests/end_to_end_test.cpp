@@ -226,8 +226,7 @@ TEST(result_file, uncreatable_file_is_reported_and_the_listing_still_shown) {
         EXPECT_EQ(r.ended, "exit 1");
         const std::string prefix = "Could not write the result file \"";
         ASSERT_TRUE(r.err.starts_with(prefix)) << r.err;
-        const std::string name =
-            r.err.substr(prefix.size(), r.err.find('"', prefix.size()) - prefix.size());
+        const std::string name = quoted_name(r.err);
         EXPECT_TRUE(run_name(name, r.started, r.finished)) << name;
         EXPECT_EQ(r.err, prefix + name + "\": " + reason + "\n");
     }
@@ -312,6 +311,28 @@ TEST(faults, full_disk_is_reported_once) {
 #endif
 }
 
+// The interrupt message for a file that holds `lines` whole lines.
+std::string saved_message(std::size_t lines, const std::string& name) {
+    return "Interrupted; " + std::to_string(lines) + " primes were saved in \"" + name + "\".\n";
+}
+
+// The file of an interrupted run: whole lines of ascending primes from `first` on, as primesieve
+// lists them; returns how many.
+std::size_t expect_interrupted_listing(const std::string& file, std::uint64_t first) {
+    const auto lines = static_cast<std::size_t>(std::ranges::count(file, '\n'));
+    EXPECT_TRUE(file.ends_with('\n'));
+    const auto numbers = numbers_of(file);
+    EXPECT_EQ(numbers.size(), lines);
+    if (numbers.empty()) return 0;
+    EXPECT_EQ(numbers.front(), first);
+    EXPECT_EQ(std::ranges::adjacent_find(numbers, std::greater_equal<>{}), numbers.end());
+    if (*PRIMESIEVE_PROGRAM != '\0') {
+        const std::string last = std::to_string(numbers.back());
+        EXPECT_TRUE(same_text(file, primesieve_listing(std::to_string(first), last)));
+    }
+    return lines;
+}
+
 TEST(faults, interrupt_saves_whole_lines_and_ends_by_the_signal) {
     const std::string head = banner + asked + "\n";
     // Where workers share the search, and where a second thread sieves ahead.
@@ -333,45 +354,14 @@ TEST(faults, interrupt_saves_whole_lines_and_ends_by_the_signal) {
             const std::string name = only_file(r);
             ASSERT_FALSE(name.empty());
             const std::string& file = r.files.at(name);
-            const auto lines = static_cast<std::size_t>(std::ranges::count(file, '\n'));
-            EXPECT_EQ(r.err, "Interrupted; " + std::to_string(lines) + " primes were saved in \"" +
-                                 name + "\".\n");
-            EXPECT_TRUE(file.ends_with('\n'));
-            const auto numbers = numbers_of(file);
-            ASSERT_EQ(numbers.size(), lines);
+            const std::size_t lines = expect_interrupted_listing(file, first);
             ASSERT_GT(lines, 0u);
-            EXPECT_EQ(numbers.front(), first);
-            EXPECT_EQ(std::ranges::adjacent_find(numbers, std::greater_equal<>{}), numbers.end());
+            EXPECT_EQ(r.err, saved_message(lines, name));
             ASSERT_TRUE(r.out.starts_with(head));
             EXPECT_TRUE(file.starts_with(r.out.substr(head.size())))
                 << "the console showed primes the file lacks";
-            if (*PRIMESIEVE_PROGRAM != '\0') {
-                const std::string last = std::to_string(numbers.back());
-                EXPECT_TRUE(same_text(file, primesieve_listing(start, last)));
-            }
         }
     }
-}
-
-// The interrupt message for a file that holds `lines` whole lines.
-std::string saved_message(std::size_t lines, const std::string& name) {
-    return "Interrupted; " + std::to_string(lines) + " primes were saved in \"" + name + "\".\n";
-}
-
-// The file of an interrupted run: whole lines of ascending primes from `first` on, as primesieve
-// lists them; returns how many.
-std::size_t expect_interrupted_listing(const std::string& file, std::uint64_t first) {
-    const auto lines = static_cast<std::size_t>(std::ranges::count(file, '\n'));
-    EXPECT_TRUE(file.ends_with('\n'));
-    const auto numbers = numbers_of(file);
-    EXPECT_EQ(numbers.size(), lines);
-    if (numbers.empty()) return 0;
-    EXPECT_EQ(numbers.front(), first);
-    if (*PRIMESIEVE_PROGRAM != '\0') {
-        const std::string last = std::to_string(numbers.back());
-        EXPECT_TRUE(same_text(file, primesieve_listing(std::to_string(first), last)));
-    }
-    return lines;
 }
 
 TEST(faults, interrupt_is_honoured_while_the_console_is_blocked) {

@@ -59,6 +59,12 @@ inline const std::string banner =
     "Start the search from which number?\n";
 inline const std::string asked = "Look for how many prime numbers?\n";
 
+// The file name that a message quotes: what stands between its first two double quotes.
+inline std::string quoted_name(const std::string& message) {
+    const std::size_t from = message.find('"') + 1;
+    return message.substr(from, message.find('"', from) - from);
+}
+
 inline std::string small_primes(std::uint64_t from, std::size_t count) {
     std::string text;
     for (std::uint64_t n = std::max<std::uint64_t>(from, 2); count > 0; ++n) {

@@ -124,8 +124,7 @@ TEST_F(windows_program, uncreatable_file_is_reported) {
     EXPECT_EQ(r.ended, "exit 1");
     const std::string prefix = "Could not write the result file \"";
     ASSERT_TRUE(r.err.starts_with(prefix)) << r.err;
-    const std::string name =
-        r.err.substr(prefix.size(), r.err.find('"', prefix.size()) - prefix.size());
+    const std::string name = quoted_name(r.err);
     EXPECT_TRUE(run_name(name, r.started, r.finished)) << name;
     EXPECT_EQ(r.err, prefix + name + "\": No such file or directory\r\n");
 }
