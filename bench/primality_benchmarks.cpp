@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <vector>
 
+#include "primality/baillie_psw.hpp"
+#include "primality/primality.hpp"
 #include "sample_numbers.hpp"
-#include "search/baillie_psw.hpp"
-#include "search/primality.hpp"
 
 namespace {
 

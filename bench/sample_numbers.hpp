@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "search/primality.hpp"
+#include "primality/primality.hpp"
 
 namespace zorvanteli::bench {
 

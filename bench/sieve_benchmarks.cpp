@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "sample_numbers.hpp"
-#include "search/presieve.hpp"
-#include "search/sieve.hpp"
-#include "search/survivors.hpp"
+#include "sieve/presieve.hpp"
+#include "sieve/sieve.hpp"
+#include "sieve/survivors.hpp"
 
 namespace {
 

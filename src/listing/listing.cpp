@@ -1,11 +1,13 @@
-// The listing's block buffering on one thread, and the choice between one thread and many.
+// The listing's block buffering on one thread, and the listing of whichever search the plan picks.
 #include "listing/listing.hpp"
 
 #include <algorithm>
 
 #include "listing/ordered_writer.hpp"
+#include "search/direct_search.hpp"
+#include "search/parallel_search.hpp"
+#include "search/plan.hpp"
 #include "search/sieve_ahead.hpp"
-#include "search/work_units.hpp"
 
 namespace zorvanteli {
 
@@ -50,33 +52,37 @@ void listing_writer::flush() {
 
 search_outcome list_primes(std::uint64_t start, std::uint64_t quota, line_sink& file,
                            line_sink& console, const listing_options& options) {
-    const bool one_thread = options.threads <= 1 || small_search(start, quota);
-    if (one_thread || sieve_proves_all(start, quota)) {
+    const search_plan plan = plan_search(start, quota, options.threads);
+    if (plan.how != strategy::work_units) {
         listing_writer listing{file, console, {.stop_requested = options.stop_requested}};
-        // With a second processor the sieve runs ahead on it, and this thread formats and writes.
-        const search_outcome outcome =
-            one_thread ? search_primes(start, quota, listing)
-                       : search_primes_ahead(start, quota, listing,
-                                             {.worker_started = options.worker_started});
+        search_outcome outcome;
+        switch (plan.how) {
+            case strategy::direct:
+                outcome = search_directly(start, quota, listing);
+                break;
+            case strategy::sieve_ahead:
+                outcome = search_primes_ahead(start, quota, listing,
+                                              {.worker_started = options.worker_started});
+                break;
+            default:
+                outcome = search_primes(start, quota, listing);
+        }
         listing.flush();
         return outcome;
     }
-    // Units of about one segment of the sieve in the dense ranges: larger ones cost memory,
-    // smaller ones the set-up of the sieve's first multiples, once per unit. No more workers
-    // than units; text for a unit per worker, and two chunks for the unit being written.
-    const unit_sizes sizes{.text_bytes = std::size_t{2400} << 10};
+    // Text for a unit per worker, and two chunks for the unit being written.
     constexpr std::size_t chunk_size = std::size_t{256} << 10;
-    const auto threads = static_cast<unsigned>(
-        std::max<std::uint64_t>(expected_units(start, quota, sizes, options.threads), 1));
-    ordered_writer writer{file,
-                          console,
-                          {.quota = quota,
-                           .units_in_flight = 2 * std::size_t{threads} + 2,
-                           .chunk_size = chunk_size,
-                           .max_chunks = 2 + threads * (sizes.text_bytes / chunk_size + 1),
-                           .stop_requested = options.stop_requested}};
+    ordered_writer writer{
+        file,
+        console,
+        {.quota = quota,
+         .units_in_flight = 2 * std::size_t{plan.workers} + 2,
+         .chunk_size = chunk_size,
+         .max_chunks = 2 + plan.workers * (plan.units.text_bytes / chunk_size + 1),
+         .stop_requested = options.stop_requested}};
     return search_in_parallel(
-        start, {.threads = threads, .worker_started = options.worker_started, .sizes = sizes},
+        start,
+        {.threads = plan.workers, .worker_started = options.worker_started, .sizes = plan.units},
         writer);
 }
 

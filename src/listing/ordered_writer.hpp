@@ -16,7 +16,7 @@
 
 #include "listing/listing.hpp"
 #include "listing/unit_text.hpp"
-#include "search/search.hpp"
+#include "search/parallel_search.hpp"
 
 namespace zorvanteli {
 

@@ -1,13 +1,9 @@
-// The prime search: every prime from a start number upward, until the quota is met or the
-// 64-bit range ends, handed on in ascending order; on the calling thread, or on several worker
-// threads that each search a work unit at a time.
+// What every search strategy shares: the sink that takes the primes found, in ascending order, and
+// the outcome; and the plainest strategy, the sieve on the calling thread.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <span>
-
-#include "search/work_units.hpp"
 
 namespace zorvanteli {
 
@@ -25,34 +21,7 @@ struct search_outcome {
     bool stopped = false;      // asked to stop early
 };
 
+// The `quota` primes from `start` (fewer when the range ends first), sieved on the calling thread.
 search_outcome search_primes(std::uint64_t start, std::uint64_t quota, prime_sink& sink);
-
-// Receives the primes of a parallel search a work unit at a time. The workers fill several
-// units at once, each in ascending order; the calling thread hands them on in the order of the
-// units, and decides when the search is over.
-class unit_sink {
-public:
-    virtual ~unit_sink() = default;
-    // On a worker, before it searches `unit`: where the unit's primes go, once the sink has
-    // room for one more unit; null when the search is over.
-    virtual prime_sink* open(const work_unit& unit) = 0;
-    // On the worker, after its unit's last prime; not after a take() that returned false.
-    virtual void close(prime_sink& unit) = 0;
-    // On the calling thread, while the workers search: returns once the search is over. From
-    // then on open() returns null and take() false, so that every worker soon ends.
-    virtual search_outcome hand_over() = 0;
-};
-
-struct parallel_options {
-    unsigned threads = 2;
-    // The first call on every worker thread.
-    std::function<void()> worker_started = {};
-    unit_sizes sizes;
-};
-
-// The search from `start` to the end of the range, cut into work units that worker threads
-// take in order; `sink` decides the quota.
-search_outcome search_in_parallel(std::uint64_t start, const parallel_options& options,
-                                  unit_sink& sink);
 
 }  // namespace zorvanteli

@@ -13,9 +13,9 @@
 #include <thread>
 #include <vector>
 
-#include "search/baillie_psw.hpp"
-#include "search/sieve.hpp"
-#include "search/survivors.hpp"
+#include "primality/baillie_psw.hpp"
+#include "sieve/sieve.hpp"
+#include "sieve/survivors.hpp"
 
 namespace zorvanteli {
 namespace {

@@ -44,19 +44,4 @@ private:
 // primes, ln x.
 double listing_bytes_per_number(std::uint64_t x);
 
-// Whether the `quota` primes from `start` are found so quickly that starting worker threads,
-// each with a sieve of its own to build, would not pay off.
-bool small_search(std::uint64_t start, std::uint64_t quota);
-
-// Whether the search is expected to end where the sieve alone proves the primes. There writing
-// the listing takes most of the time, and workers whose text the writer must fetch from another
-// core lose to one thread that writes lines still in its cache (measured on two cores: a third
-// slower shared); a second processor sieves ahead for that thread instead.
-bool sieve_proves_all(std::uint64_t start, std::uint64_t quota);
-
-// The units of the plan the quota is expected to take, but not more than `at_most`: more
-// workers than that would only build their sieves.
-std::uint64_t expected_units(std::uint64_t start, std::uint64_t quota, const unit_sizes& sizes,
-                             std::uint64_t at_most);
-
 }  // namespace zorvanteli

@@ -1,0 +1,35 @@
+// Large sieving primes: those that strike a segment fewer than sixteen times. A turn of the wheel
+// spans half a segment or more, so each steps along the wheel one multiple at a time, the bit and
+// the distance to the next looked up by its residue class. Up to the sieving bound of 2^22 each
+// still strikes a full segment at least twice: buckets for primes that skip segments would not
+// pay here (one for each level-1-sized window measured a third slower).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "sieve/wheel.hpp"
+
+namespace zorvanteli {
+
+class large_sieving_primes {
+public:
+    void clear() { primes_.clear(); }
+    // Makes room for `more` primes beyond those added.
+    void reserve(std::size_t more) { primes_.reserve(primes_.size() + more); }
+    // Adds the prime p, which strikes next at `at` on the 30-wheel, counted from the current
+    // segment's start.
+    void add(std::uint64_t p, wheel::position at);
+    // Strikes the multiples in the segment's first `bytes` bytes, then moves on to the segment
+    // that follows them.
+    void sieve(std::uint8_t* segment, std::uint64_t bytes);
+
+private:
+    struct entry {
+        std::uint32_t pd_class;  // p / 30 * 8 + the wheel index of p modulo 30
+        std::uint32_t next;      // byte of the next strike * 8 + its wheel index
+    };
+    std::vector<entry> primes_;
+};
+
+}  // namespace zorvanteli

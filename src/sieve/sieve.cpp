@@ -1,0 +1,311 @@
+// The segmented sieve: each segment is pre-sieved and struck by the small primes a level-1-sized
+// piece at a time, then struck by the medium and the large primes as a whole, then read out.
+#include "sieve/sieve.hpp"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "primality/baillie_psw.hpp"
+#include "primality/integer_sqrt.hpp"
+#include "sieve/presieve.hpp"
+#include "sieve/survivors.hpp"
+#include "sieve/wheel.hpp"
+
+namespace zorvanteli {
+namespace {
+
+using u64 = std::uint64_t;
+using u8 = std::uint8_t;
+
+constexpr u64 top = std::numeric_limits<u64>::max();
+constexpr u64 numbers_per_word = 8 * wheel::numbers_per_byte;
+constexpr u64 piece_bytes = small_sieving_primes::piece_bytes;
+
+// Small primes strike up to this far past a segment's end; what they strike there belongs to the
+// next segment, which is never shorter than this while there is one.
+constexpr u64 spill_bytes = small_sieving_primes::limit;
+
+// The next segment takes over what the small primes strike past a segment's end.
+constexpr u64 first_segment_bytes = segmented_sieve::first_segment_bytes;
+static_assert(first_segment_bytes >= spill_bytes &&
+              first_segment_bytes < segmented_sieve::segment_bytes / 2);
+
+// How far to sieve a range of length L at height N, with a division (~20 ns) to set up each
+// sieving prime and a Baillie-PSW test costing some 400 ns for a prime and 100 ns for a composite:
+// - Sieving up to the root makes the sieve exact and saves testing the L / ln N primes; it pays
+//   off unless the root / ln root divisions cost more, that is when the root is below about 10 L.
+// - Short of the root, a prime p saves about (L / p) / ln p tests of composites: worth it up to
+//   about L / 4.
+// Segments below 2^32 are sieved exactly whatever the length, which keeps the survivors that
+// need the test above 2^32.
+constexpr u64 root_per_range = 10;
+constexpr u64 range_per_sieving_prime = 4;
+constexpr u64 always_exact_below = u64{1} << 32;
+
+// A medium prime strikes a segment at least 16 times: 8 * segment_bytes / p >= 16.
+constexpr u64 large_from = segmented_sieve::segment_bytes / 2;
+
+bool is_prime_by_trial(u64 n) {
+    if (n < 2) return false;
+    for (u64 d = 2; d * d <= n; ++d)
+        if (n % d == 0) return false;
+    return true;
+}
+
+// Clears bit k of byte `byte`.
+void clear_bit(u8* s, u64 byte, unsigned k) {
+    s[byte] = static_cast<u8>(s[byte] & ~(1u << k));
+}
+
+}  // namespace
+
+std::unique_ptr<std::uint64_t[]> segmented_sieve::make_buffer() {
+    return std::unique_ptr<std::uint64_t[]>{
+        new std::uint64_t[(segment_bytes + spill_bytes) / 8 + 1]};
+}
+
+segmented_sieve::segmented_sieve(u64 start, u64 stop, instruction_set set)
+    : set_{set}, words_{make_buffer()}, carry_(spill_bytes / 8) {
+    reset(start, stop);
+}
+
+void segmented_sieve::reset(u64 start, u64 stop) {
+    start_ = start;
+    stop_ = stop;
+    pending_count_ = pending_next_ = 0;
+    for (u64 p : {u64{2}, u64{3}, u64{5}})
+        if (p >= start && p <= stop) pending_[pending_count_++] = p;
+    low_ = start - start % wheel::numbers_per_byte;
+    more_segments_ = start <= stop;
+    segment_ready_ = false;
+    next_bytes_ = stop == top ? first_segment_bytes : segment_bytes;
+    confirmed_.clear();
+    confirmed_next_ = 0;
+    carry_ready_ = false;
+    active_ = 0;
+    bound_ = 0;
+    small_.clear();
+    medium_.clear();
+    large_.clear();
+}
+
+// The sieving primes are made by this sieve's own parts, on a buffer of one piece: pre-sieving,
+// then striking with the primes from 167 to the root (at most 2^11, found by trial division).
+void segmented_sieve::extend_sieving_primes(u64 limit) {
+    if (limit <= generated_to_) return;
+    const u64 upto = std::min(sieve_bound, std::max<u64>({limit, 2 * generated_to_, 1 << 15}));
+    const u64 from = std::max(generated_to_, presieve_limit) + 1;
+    u64 low = from - from % wheel::numbers_per_byte;
+    wheel_turn_primes base;
+    for (u64 b = presieve_limit + 2; b * b <= upto; b += 2) {
+        wheel::position at;
+        if (is_prime_by_trial(b) && wheel::first_strike(b, low, upto, at)) base.add(b, at);
+    }
+    // Room for them all at once: pi(x) < x / (ln x - 3/2) (Rosser and Schoenfeld).
+    const double ln = std::log(static_cast<double>(upto));
+    sieving_primes_.reserve(static_cast<std::size_t>(static_cast<double>(upto) / (ln - 1.5)));
+    std::vector<u64> piece(piece_bytes / 8 + 1), found(4096);
+    u8* const s = reinterpret_cast<u8*>(piece.data());
+    for (;;) {
+        const u64 bytes = std::min(piece_bytes, (upto - low) / wheel::numbers_per_byte + 1);
+        presieve(s, bytes, low / wheel::numbers_per_byte, set_);
+        base.strike(s, bytes);
+        base.advance(bytes);
+        const u64 last = low + wheel::numbers_per_byte * bytes - 1;
+        for (unsigned k = 0; k < 8; ++k) {
+            if (low + wheel::residues[k] < from) clear_bit(s, 0, k);
+            if (last - wheel::numbers_per_byte + 1 + wheel::residues[k] > upto)
+                clear_bit(s, bytes - 1, k);
+        }
+        std::memset(s + bytes, 0, (8 - bytes % 8) % 8);
+        for (std::size_t word = 0, words = (bytes + 7) / 8; word < words;) {
+            const survivors_taken taken =
+                collect_survivors(piece.data() + word, words - word, low + numbers_per_word * word,
+                                  found.data(), found.size(), set_);
+            for (std::size_t i = 0; i < taken.numbers; ++i)
+                sieving_primes_.push_back(static_cast<std::uint32_t>(found[i]));
+            word += taken.words;
+        }
+        if (last >= upto) break;
+        low += wheel::numbers_per_byte * bytes;
+    }
+    generated_to_ = upto;
+}
+
+void segmented_sieve::activate_sieving_primes(u64 bound) {
+    if (bound <= bound_) return;
+    extend_sieving_primes(bound);
+    bound_ = bound;
+    // Room for exactly the new large primes, the most numerous: no doubling of their table.
+    const auto first_large = std::ranges::lower_bound(sieving_primes_, large_from);
+    const auto end = std::ranges::upper_bound(sieving_primes_, bound);
+    if (end > first_large)
+        large_.reserve(static_cast<std::size_t>(
+            end -
+            std::max(first_large, sieving_primes_.begin() + static_cast<std::ptrdiff_t>(active_))));
+    for (; active_ < sieving_primes_.size() && sieving_primes_[active_] <= bound; ++active_) {
+        const u64 p = sieving_primes_[active_];
+        wheel::position at;
+        if (!wheel::first_strike(p, low_, stop_, at)) continue;  // no multiple left in range
+        if (p < small_sieving_primes::limit)
+            small_.add(p, at);
+        else if (p < large_from)
+            medium_.add(p, at);
+        else
+            large_.add(p, at);
+    }
+}
+
+void segmented_sieve::sieve_segment() {
+    const u64 bytes_left = (stop_ - low_) / wheel::numbers_per_byte + 1;
+    bytes_ = std::min({u64{full_segment_bytes(low_)}, next_bytes_, bytes_left});
+    more_segments_ = bytes_ < bytes_left;
+    next_bytes_ = std::min<u64>(segment_bytes, 2 * next_bytes_);
+    const u64 last = more_segments_ ? low_ + wheel::numbers_per_byte * bytes_ - 1 : stop_;
+    const u64 root = integer_sqrt(last);
+    // The length the sieving primes serve: the range, or what was searched of it so far.
+    const u64 extent = (stop_ == top ? last : stop_) - start_;
+    u64 bound = root;
+    if (low_ >= always_exact_below && (root > sieve_bound || root / root_per_range > extent))
+        bound = std::min(
+            {root, sieve_bound, std::max(presieve_limit, extent / range_per_sieving_prime)});
+    activate_sieving_primes(bound);
+    confirm_ = bound_ < root;
+
+    u8* const s = segment();
+    presieve(s, bytes_, low_ / wheel::numbers_per_byte, set_);
+    u8* const carry = reinterpret_cast<u8*>(carry_.data());
+    if (carry_ready_)
+        for (u64 i = 0; i < std::min(spill_bytes, bytes_); ++i) s[i] &= carry[i];
+    std::memset(s + bytes_, 0xFF, spill_bytes);
+    for (u64 end = std::min(bytes_, piece_bytes);; end = std::min(bytes_, end + piece_bytes)) {
+        small_.strike_piece(s, end);
+        if (end == bytes_) break;
+    }
+    small_.advance(bytes_);
+    std::memcpy(carry, s + bytes_, spill_bytes);
+    carry_ready_ = true;
+    medium_.sieve(s, bytes_);
+    large_.sieve(s, bytes_);
+    fix_segment_ends(last);
+    word_ = 0;
+    segment_ready_ = true;
+}
+
+// Pre-sieving strikes the primes 7 to 163 themselves and leaves 1; the first and the last byte
+// may stand for numbers outside the range; the last word's bytes past the segment are read.
+void segmented_sieve::fix_segment_ends(u64 last) {
+    u8* const s = segment();
+    if (low_ == 0) clear_bit(s, 0, 0);
+    for (u64 q = low_ + 1; q <= presieve_limit && q - low_ < wheel::numbers_per_byte * bytes_; ++q)
+        if (is_prime_by_trial(q) && q > 5)
+            s[(q - low_) / wheel::numbers_per_byte] |=
+                static_cast<u8>(1u << wheel::bit_of_residue[q % wheel::numbers_per_byte]);
+    const u64 last_byte_low = low_ + wheel::numbers_per_byte * (bytes_ - 1);
+    for (unsigned k = 0; k < 8; ++k) {
+        if (low_ + wheel::residues[k] < start_) clear_bit(s, 0, k);
+        if (wheel::residues[k] > last - last_byte_low) clear_bit(s, bytes_ - 1, k);
+    }
+    std::memset(s + bytes_, 0, (8 - bytes_ % 8) % 8);
+}
+
+std::size_t segmented_sieve::take_survivors(u64* out, std::size_t room) {
+    const std::size_t word_count = static_cast<std::size_t>((bytes_ + 7) / 8);
+    const survivors_taken bulk = collect_survivors(
+        words_.get() + word_, word_count - word_, low_ + numbers_per_word * word_, out, room, set_);
+    word_ += bulk.words;
+    std::size_t taken = bulk.numbers;
+    // Less room than a word may need: one number at a time, resuming inside a word next time.
+    for (; word_ < word_count && taken < room; ++word_) {
+        u64 w = words_[word_];
+        const u64 base = low_ + numbers_per_word * word_;
+        for (; w != 0 && taken < room; w &= w - 1)
+            out[taken++] = base + wheel::value_of_bit[static_cast<unsigned>(std::countr_zero(w))];
+        if (w != 0) {
+            words_[word_] = w;
+            break;
+        }
+    }
+    return taken;
+}
+
+bool segmented_sieve::segment_consumed() const {
+    return word_ == (bytes_ + 7) / 8 && confirmed_next_ == confirmed_.size();
+}
+
+std::size_t segmented_sieve::next_primes(std::span<u64> out) {
+    std::size_t count = 0;
+    while (pending_next_ < pending_count_ && count < out.size())
+        out[count++] = pending_[pending_next_++];
+    if (!segment_ready_) {
+        if (!more_segments_) return count;
+        sieve_segment();
+    }
+    if (!confirm_) {
+        count += take_survivors(out.data() + count, out.size() - count);
+    } else {
+        // Survivors are confirmed a few hundred at a time, so a small quota costs little.
+        constexpr std::size_t confirm_batch = 512;
+        while (count < out.size()) {
+            if (confirmed_next_ == confirmed_.size()) {
+                confirmed_.resize(confirm_batch);
+                confirmed_.resize(take_survivors(confirmed_.data(), confirm_batch));
+                confirmed_next_ = 0;
+                if (confirmed_.empty()) break;
+                confirmed_.resize(keep_primes(confirmed_));
+                continue;
+            }
+            const std::size_t n = std::min(out.size() - count, confirmed_.size() - confirmed_next_);
+            std::copy_n(confirmed_.begin() + static_cast<std::ptrdiff_t>(confirmed_next_), n,
+                        out.begin() + static_cast<std::ptrdiff_t>(count));
+            confirmed_next_ += n;
+            count += n;
+        }
+    }
+    if (segment_consumed()) {
+        segment_ready_ = false;
+        if (more_segments_) low_ += wheel::numbers_per_byte * bytes_;
+    }
+    return count;
+}
+
+bool segmented_sieve::next_primes(std::vector<u64>& primes, std::size_t at_most) {
+    if (finished()) return false;
+    constexpr std::size_t chunk = 4096;
+    while (at_most > 0) {
+        const std::size_t size = primes.size();
+        const std::size_t wanted = std::min(chunk, at_most);
+        primes.resize(size + wanted);
+        const std::size_t got = next_primes(std::span{primes}.subspan(size));
+        primes.resize(size + got);
+        at_most -= got;
+        // A short answer ends a segment; one call covers at most one segment.
+        if (got < wanted) break;
+    }
+    return true;
+}
+
+bool segmented_sieve::next_segment(std::unique_ptr<std::uint64_t[]>& buffer, segment_bits& bits) {
+    if (finished()) return false;
+    bits.leading_count = 0;
+    for (; pending_next_ < pending_count_; ++pending_next_)
+        bits.leading[bits.leading_count++] = pending_[pending_next_];
+    bits.words = 0;
+    bits.survivors = 0;
+    if (!more_segments_) return true;  // a range of 2, 3 or 5 alone
+    sieve_segment();
+    bits.low = low_;
+    bits.words = static_cast<std::size_t>((bytes_ + 7) / 8);
+    bits.confirm = confirm_;
+    for (std::size_t i = 0; i < bits.words; ++i)
+        bits.survivors += static_cast<u64>(std::popcount(words_[i]));
+    words_.swap(buffer);
+    segment_ready_ = false;
+    if (more_segments_) low_ += wheel::numbers_per_byte * bytes_;
+    return true;
+}
+
+}  // namespace zorvanteli

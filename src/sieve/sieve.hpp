@@ -1,0 +1,116 @@
+// A segmented sieve of Eratosthenes on the modulo-30 wheel that walks upward from any 64-bit start.
+// It sieves by the primes up to the square root of the numbers it holds, as far as that is worth
+// it for the range asked for and at most up to sieve_bound; where it stops short of the root,
+// the Baillie-PSW test confirms its survivors, which keeps memory small near 2^64.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "sieve/instruction_set.hpp"
+#include "sieve/large_primes.hpp"
+#include "sieve/medium_primes.hpp"
+#include "sieve/small_primes.hpp"
+
+namespace zorvanteli {
+
+class segmented_sieve {
+public:
+    // The sieving primes go up to here at most: below its square a range (unless it is much
+    // shorter than the square root) is sieved exactly, with no confirmation.
+    static constexpr std::uint64_t sieve_bound = std::uint64_t{1} << 22;
+    // Below here a long range is sieved by every prime up to the root of its numbers, and its
+    // survivors are primes; from here up they are tested.
+    static constexpr std::uint64_t exact_below =
+        sieve_bound >= (std::uint64_t{1} << 32) ? ~std::uint64_t{0} : sieve_bound * sieve_bound;
+    // The level-2 cache (1 MiB a core here), a byte for 30 numbers: the longest segment.
+    static constexpr std::size_t segment_bytes = 1024 * 1024;
+    static constexpr std::uint64_t segment_span = segment_bytes * 30;  // numbers in the longest
+    // A full segment from `low` on. Below 2^36 all sieving primes are below 2^18 and strike half
+    // a level-2 cache often enough; the smaller segment then stays in the cache with the rest.
+    // Above, the primes from 2^18 on strike a whole one fewer times, which costs less.
+    static constexpr std::size_t full_segment_bytes(std::uint64_t low) {
+        return low >> 36 != 0 ? segment_bytes : segment_bytes / 2;
+    }
+    // A search of unknown length (stop = 2^64 - 1) starts with a segment this long and doubles
+    // it up to segment_bytes, so that a request for a few primes stays cheap.
+    static constexpr std::size_t first_segment_bytes = 32 * 1024;
+
+    // Primes are produced from `start` up to `stop`, both included.
+    explicit segmented_sieve(std::uint64_t start, std::uint64_t stop = ~std::uint64_t{0},
+                             instruction_set set = best_instruction_set());
+    // Starts afresh on [start, stop], keeping the sieving primes and buffers already made:
+    // cheaper than a new sieve for one thread that sieves range after range.
+    void reset(std::uint64_t start, std::uint64_t stop);
+
+    // Writes the primes of the next stretch of numbers to `out`, as many as fit, and returns
+    // how many; a stretch may hold none. Call until finished().
+    std::size_t next_primes(std::span<std::uint64_t> out);
+    // True once `stop` has been passed.
+    bool finished() const {
+        return !more_segments_ && !segment_ready_ && pending_next_ == pending_count_;
+    }
+
+    // The same, appending up to `at_most` primes to `primes`; false once finished.
+    bool next_primes(std::vector<std::uint64_t>& primes, std::size_t at_most);
+
+    // A sieved segment handed out whole, for another thread to read (collect_survivors).
+    struct segment_bits {
+        std::uint64_t low = 0;  // bit b of word i stands for low + 240 * i + value_of_bit[b]
+        std::size_t words = 0;  // the words to read; the bits past the range are clear
+        bool confirm = false;   // the survivors still need the exact test
+        std::array<std::uint64_t, 3> leading{};  // of 2, 3 and 5, those in range: before them
+        std::size_t leading_count = 0;
+        std::uint64_t survivors = 0;  // set bits in the words
+    };
+    // A buffer to swap with next_segment().
+    static std::unique_ptr<std::uint64_t[]> make_buffer();
+    // Instead of next_primes: sieves the next segment, then swaps its buffer with `buffer`,
+    // which one of make_buffer() must be. False once finished.
+    bool next_segment(std::unique_ptr<std::uint64_t[]>& buffer, segment_bits& bits);
+
+private:
+    void extend_sieving_primes(std::uint64_t limit);
+    void activate_sieving_primes(std::uint64_t bound);
+    void sieve_segment();
+    void fix_segment_ends(std::uint64_t last);
+    // Moves up to `room` survivors from the segment's words to `out`; returns how many.
+    std::size_t take_survivors(std::uint64_t* out, std::size_t room);
+    bool segment_consumed() const;
+    std::uint8_t* segment() { return reinterpret_cast<std::uint8_t*>(words_.get()); }
+
+    instruction_set set_;
+    std::uint64_t start_ = 0;
+    std::uint64_t stop_ = 0;
+    std::uint64_t low_ = 0;         // a multiple of 30: the current segment's byte 0 stands for it
+    std::uint64_t bytes_ = 0;       // bytes in the current segment
+    std::uint64_t next_bytes_ = 0;  // the size of the next segment, as the sizes ramp up
+    std::size_t word_ = 0;          // next word of the segment to read primes from
+    bool segment_ready_ = false;
+    bool more_segments_ = false;
+    bool confirm_ = false;                    // survivors still need the exact test
+    std::array<std::uint64_t, 3> pending_{};  // 2, 3 and 5, which the wheel leaves out
+    std::size_t pending_count_ = 0, pending_next_ = 0;
+
+    // The segment's bytes, 1 = survivor, then room for the small primes' strikes past its end.
+    // Left uninitialised: a short range touches only the pages it uses.
+    std::unique_ptr<std::uint64_t[]> words_;
+    std::vector<std::uint64_t> carry_;  // those strikes, kept for the next segment's start
+    bool carry_ready_ = false;
+    std::vector<std::uint64_t> confirmed_;  // survivors shown prime, not yet handed out
+    std::size_t confirmed_next_ = 0;
+
+    std::vector<std::uint32_t> sieving_primes_;  // the primes from 167 on, ascending
+    std::uint64_t generated_to_ = 0;             // all primes up to here are in sieving_primes_
+    std::size_t active_ = 0;   // sieving_primes_[0, active_) sieve the current range
+    std::uint64_t bound_ = 0;  // and they are those up to this bound
+    small_sieving_primes small_;
+    medium_sieving_primes medium_;
+    large_sieving_primes large_;
+};
+
+}  // namespace zorvanteli

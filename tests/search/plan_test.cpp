@@ -1,0 +1,46 @@
+// Checks which strategy the plan picks, and with how many workers, at the edges of its cost
+// model: searches of milliseconds, one processor, the bound 2^44 below which the sieve proves
+// every prime, and work shared by as many workers as the quota is expected to take units.
+#include "search/plan.hpp"
+
+#include <gtest/gtest.h>
+
+namespace zorvanteli {
+
+using u64 = std::uint64_t;
+constexpr u64 top = ~u64{0};
+constexpr u64 p44 = 17592186044416;
+
+TEST(plan, picks_the_strategy_and_its_workers) {
+    struct row {
+        u64 start, quota;
+        unsigned processors;
+        strategy how;
+        unsigned workers;
+    };
+    const row rows[] = {
+        {0, 0, 2, strategy::one_thread, 0},
+        {0, 100000, 2, strategy::one_thread, 0},  // milliseconds
+        {0, 10000000, 1, strategy::one_thread, 0},
+        {0, 10000000, 2, strategy::sieve_ahead, 1},
+        {1000000000000, 10000000, 8, strategy::sieve_ahead, 1},
+        {p44 - 1000000000, 1000000, 2, strategy::sieve_ahead, 1},   // ends 9.7*10^8 below 2^44
+        {p44 - 1000000000, 100000000, 2, strategy::work_units, 2},  // ends 2*10^9 beyond
+        {p44, 1000, 2, strategy::direct, 0},                        // 30 thousand numbers, no sieve
+        {1000000000000000000, 1000, 8, strategy::direct, 0},
+        {18446744073709550000u, 30, 2, strategy::direct, 0},
+        {top - 100000, top, 2, strategy::one_thread, 0},  // the range ends first
+        {1000000000000000000, 100000, 1, strategy::one_thread, 0},
+        {1000000000000000000, 100000, 2, strategy::work_units, 2},
+        // 4.1 million numbers: the first six units, from 2^17 numbers doubling up to 2^21.
+        {1000000000000000000, 100000, 64, strategy::work_units, 6},
+        {0, top, 64, strategy::work_units, 64},
+    };
+    for (const row& r : rows) {
+        const search_plan plan = plan_search(r.start, r.quota, r.processors);
+        EXPECT_EQ(plan.how, r.how) << r.start << ", " << r.quota << ", " << r.processors;
+        EXPECT_EQ(plan.workers, r.workers) << r.start << ", " << r.quota << ", " << r.processors;
+    }
+}
+
+}  // namespace zorvanteli
