@@ -267,6 +267,31 @@ TEST(faults, lost_console_does_not_stop_the_search) {
     }
 }
 
+// The run's one file, which must hold `count` primes from `first` on; "" when there is none.
+std::string listing_of(const outcome& r, std::size_t count, std::uint64_t first) {
+    const std::string name = only_file(r);
+    if (name.empty()) return "";
+    const std::string& file = r.files.at(name);
+    const auto numbers = numbers_of(file);
+    EXPECT_EQ(numbers.size(), count);
+    EXPECT_EQ(numbers.empty() ? 0 : numbers.front(), first);
+    return file;
+}
+
+TEST(faults, small_stack_suffices_on_every_path) {
+    // 40 KiB, which glibc also gives each new thread: the sieve that runs ahead and the workers.
+    const std::tuple<std::string, std::uint64_t, int> searches[] = {
+        {"10", 11, 1},
+        {"1000000000000", 1000000000039, 0},
+        {"1000000000000000000", 1000000000000000003, 0}};
+    for (const auto& [start, first, processors] : searches) {
+        SCOPED_TRACE(start);
+        const outcome r =
+            run(start + "\n1000000\n\n", {.processors = processors, .stack_limit = 40 << 10});
+        expect_complete_run(r, asked, listing_of(r, 1000000, first));
+    }
+}
+
 // The console has the whole listing, the file a prefix of it; one report and exit 1.
 void expect_truncated_file(const outcome& r, const std::string& listing, const std::string& why) {
     EXPECT_TRUE(same_text(r.out, console(asked, listing)));

@@ -160,8 +160,9 @@ struct launch {
     bool terminal = false;
     rlim_t file_size_limit = RLIM_INFINITY;
     bool ignore_sigxfsz = false;
-    fs::path folder = {};  // empty: a scratch folder of its own
-    int processors = 0;    // the first this many of the test's processors; 0: all of them
+    fs::path folder = {};    // empty: a scratch folder of its own
+    int processors = 0;      // the first this many of the test's processors; 0: all of them
+    rlim_t stack_limit = 0;  // the stack's size limit, also new threads' stack size; 0: inherited
 };
 
 struct outcome {
@@ -204,6 +205,10 @@ public:
             std::signal(SIGXFSZ, how.ignore_sigxfsz ? SIG_IGN : SIG_DFL);
             const rlimit size{how.file_size_limit, how.file_size_limit};
             ::setrlimit(RLIMIT_FSIZE, &size);
+            if (how.stack_limit != 0) {
+                const rlimit stack{how.stack_limit, how.stack_limit};
+                ::setrlimit(RLIMIT_STACK, &stack);
+            }
 #ifdef __linux__
             if (how.processors > 0) {  // what taskset does
                 cpu_set_t all, some;
