@@ -278,6 +278,12 @@ std::string listing_of(const outcome& r, std::size_t count, std::uint64_t first)
     return file;
 }
 
+TEST(faults, non_blocking_console_shows_every_line) {
+    // A parent may leave a shared pipe non-blocking: while it is full, every write is refused.
+    const outcome r = run("1000000000000\n300000\n\n", {.nonblocking_stdout = true});
+    expect_complete_run(r, asked, listing_of(r, 300000, 1000000000039));
+}
+
 TEST(faults, small_stack_suffices_on_every_path) {
     // 40 KiB, which glibc also gives each new thread: the sieve that runs ahead and the workers.
     const std::tuple<std::string, std::uint64_t, int> searches[] = {
@@ -391,15 +397,18 @@ TEST(faults, interrupt_saves_whole_lines_and_ends_by_the_signal) {
 
 TEST(faults, interrupt_is_honoured_while_the_console_is_blocked) {
     // Once the console stops reading (a pipe into a program that never reads it, a terminal
-    // paused with Ctrl+S) the program is blocked writing to it; the interrupt must still end
-    // it, with the file complete. Its console may be behind the file, never ahead.
+    // paused with Ctrl+S) the program is blocked writing to it, or waiting for a non-blocking
+    // one to take more; the interrupt must still end it, with the file complete. Its console
+    // may be behind the file, never ahead.
     const std::string head = banner + asked + "\n";
-    for (const bool terminal : {false, true}) {
+    for (const std::string kind : {"unread pipe", "unread non-blocking pipe", "paused terminal"}) {
+        const bool terminal = kind == "paused terminal";
         for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-            SCOPED_TRACE((terminal ? "paused terminal, "s : "unread pipe, "s) +
-                         ::strsignal(signal));
+            SCOPED_TRACE(kind + ", " + ::strsignal(signal));
             scratch_folder folder;
-            program_run program{{.terminal = terminal, .folder = folder.path()}};
+            program_run program{{.nonblocking_stdout = kind == "unread non-blocking pipe",
+                                 .terminal = terminal,
+                                 .folder = folder.path()}};
             program.send("1000000000000\n100000000\n");
             ASSERT_TRUE(program.pump([](const std::string& out) {
                 return out.find("1000000000039") != std::string::npos;

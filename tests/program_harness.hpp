@@ -156,6 +156,8 @@ struct launch {
     std::string stdin_file = {};  // read from this file instead of a pipe
     bool close_stdout = false;
     std::size_t stdout_keep = SIZE_MAX;  // then the reader leaves
+    // Standard output is a pipe left non-blocking, as a parent sharing it may leave it.
+    bool nonblocking_stdout = false;
     // Standard output and error go to a terminal, which pause_terminal() stops as Ctrl+S does.
     bool terminal = false;
     rlim_t file_size_limit = RLIM_INFINITY;
@@ -200,6 +202,7 @@ public:
             else
                 how.close_stdin ? ::close(0) : ::dup2(in[0], 0);
             how.close_stdout ? ::close(1) : ::dup2(how.terminal ? terminal_ : out[1], 1);
+            if (how.nonblocking_stdout) ::fcntl(1, F_SETFL, ::fcntl(1, F_GETFL) | O_NONBLOCK);
             ::dup2(how.terminal ? terminal_ : err[1], 2);
             for (int s : {SIGPIPE, SIGINT, SIGTERM, SIGHUP}) std::signal(s, SIG_DFL);
             std::signal(SIGXFSZ, how.ignore_sigxfsz ? SIG_IGN : SIG_DFL);
@@ -268,16 +271,18 @@ public:
         close_fd(terminal_);
     }
 
-    // Waits until the program's main thread is blocked writing standard output, as it is once
-    // nobody reads its console; false if it ends first.
+    // Waits until the program's main thread is blocked writing standard output, or waiting
+    // for a non-blocking one to take more, as it is once nobody reads its console; false if it
+    // ends first.
     bool blocked_writing_console() {
         const std::string path = "/proc/" + std::to_string(pid_) + "/syscall";
         const std::string writing = std::to_string(SYS_write) + " 0x1 ";
+        const std::string polling = std::to_string(SYS_poll) + " ";
         while (running()) {
             std::ifstream in{path};
             std::string state;
             std::getline(in, state);
-            if (state.starts_with(writing)) return true;
+            if (state.starts_with(writing) || state.starts_with(polling)) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds{10});
         }
         return false;

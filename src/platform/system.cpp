@@ -79,7 +79,33 @@ constexpr int interrupt_signals[] = {SIGINT, SIGTERM, SIGHUP};
 ssize_t write_some(int fd, std::string_view bytes) {
     return ::write(fd, bytes.data(), bytes.size());
 }
+
+// Whether `fd` takes more within `milliseconds`; false also when a signal cuts the wait short.
+bool takes_more(int fd, int milliseconds) {
+    pollfd ready{.fd = fd, .events = POLLOUT, .revents = 0};
+    return ::poll(&ready, 1, milliseconds) == 1 && (ready.revents & POLLOUT) != 0;
+}
 #endif
+
+// Waits for a console that refused a write for the moment: until it takes more, or briefly,
+// so that an interrupt that came just before the wait is still seen soon.
+void wait_for_console() {
+#ifdef _WIN32
+    ::Sleep(10);
+#else
+    static_cast<void>(takes_more(1, 100));
+#endif
+}
+
+// Writes `text` to `fd` while `ready` says that it takes more, until a write fails.
+void write_all(int fd, std::string_view text, const auto& ready) {
+    while (!text.empty() && ready()) {
+        const auto n = write_some(fd, text);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        text.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
 
 class descriptor_file final : public output_file {
 public:
@@ -191,26 +217,25 @@ public:
 
     void write_console(std::string_view bytes) override {
         // Standard output stays in text mode on Windows: the C runtime adds the CRs.
-        while (!bytes.empty() && interrupts.pending() == 0) {
+        while (!console_lost_ && !bytes.empty() && interrupts.pending() == 0) {
             const auto n = write_some(1, bytes);
-            if (n < 0 && errno == EINTR) continue;  // an interrupt, or a signal we do not catch
-            if (n <= 0) return;
-            bytes.remove_prefix(static_cast<std::size_t>(n));
+            if (n > 0) {
+                bytes.remove_prefix(static_cast<std::size_t>(n));
+            } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                wait_for_console();
+            } else if (n == 0 || errno != EINTR) {  // EINTR: an interrupt, or another signal
+                console_lost_ = true;
+            }
         }
     }
 
     void write_error(std::string_view text) override {
-        while (!text.empty()) {
-#ifndef _WIN32
-            // A paused terminal, or a pipe nobody reads, would block the write for good.
-            pollfd ready{.fd = 2, .events = POLLOUT, .revents = 0};
-            if (::poll(&ready, 1, 100) != 1 || (ready.revents & POLLOUT) == 0) return;
+#ifdef _WIN32
+        write_all(2, text, [] { return true; });
+#else
+        // A paused terminal, or a pipe nobody reads, would block the write for good.
+        write_all(2, text, [] { return takes_more(2, 100); });
 #endif
-            const auto n = write_some(2, text);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return;
-            text.remove_prefix(static_cast<std::size_t>(n));
-        }
     }
 
     unsigned processors() override {
@@ -298,10 +323,13 @@ public:
         std::signal(signal, SIG_DFL);
         std::raise(signal);
     }
+#endif
 
 private:
+#ifndef _WIN32
     struct sigaction previous_[std::size(interrupt_signals)] = {};
 #endif
+    bool console_lost_ = false;  // a console write failed: write no more
 };
 
 }  // namespace
