@@ -284,6 +284,48 @@ TEST(faults, non_blocking_console_shows_every_line) {
     expect_complete_run(r, asked, listing_of(r, 300000, 1000000000039));
 }
 
+TEST(faults, failed_console_write_is_waited_out_or_ends_the_console) {
+    if (*STRACE_PROGRAM == '\0') GTEST_SKIP() << "strace not installed";
+    // The console is a file, whose writes strace picks out: the first is the banner, the second
+    // the second question, the third the empty line, the fourth and on the listing's blocks.
+    const std::string head = banner + asked + "\n";
+    const std::pair<std::string, int> failures[] = {{"EAGAIN", 1}, {"EAGAIN", 2}, {"EAGAIN", 5},
+                                                    {"EIO", 1},    {"EIO", 2},    {"EPIPE", 4},
+                                                    {"ENOSPC", 5}};
+    for (const auto& [error, write] : failures) {
+        SCOPED_TRACE(error + " at write " + std::to_string(write));
+        const scratch_folder elsewhere;
+        const fs::path console_file = fs::canonical(elsewhere.path()) / "console";
+        const std::string inject =
+            "-einject=write:error=" + error + ":when=" + std::to_string(write);
+        std::vector<std::string> traced{STRACE_PROGRAM,    "-fqq", "-o/dev/null",
+                                        "-etrace=write",   inject, "-P" + console_file.string(),
+                                        ZORVANTELI_PROGRAM};
+#ifdef __SANITIZE_ADDRESS__
+        // LeakSanitizer cannot work in a traced process.
+        traced.insert(traced.begin() + 1, "-EASAN_OPTIONS=detect_leaks=0");
+#endif
+        const outcome r = run("1000000000000\n200000\n\n", {.stdout_file = console_file}, traced);
+        const std::string file = listing_of(r, 200000, 1000000000039);
+        if (error == "EAGAIN") {
+            expect_complete_run(r, asked, file);
+            continue;
+        }
+        // Gone for the rest of the run: what came before, and not a byte after.
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.ended, "exit 0");
+        if (write < 4) {
+            EXPECT_EQ(r.out, write == 1 ? "" : banner);
+            continue;
+        }
+        ASSERT_TRUE(r.out.starts_with(head));
+        const std::string shown = r.out.substr(head.size());
+        EXPECT_TRUE(file.starts_with(shown)) << "a line after a gap, or a part of one";
+        EXPECT_TRUE(shown.empty() == (write == 4) && shown.ends_with('\n') == (write > 4));
+        EXPECT_LT(shown.size(), file.size());
+    }
+}
+
 TEST(faults, small_stack_suffices_on_every_path) {
     // 40 KiB, which glibc also gives each new thread: the sieve that runs ahead and the workers.
     const std::tuple<std::string, std::uint64_t, int> searches[] = {

@@ -158,6 +158,7 @@ struct launch {
     std::size_t stdout_keep = SIZE_MAX;  // then the reader leaves
     // Standard output is a pipe left non-blocking, as a parent sharing it may leave it.
     bool nonblocking_stdout = false;
+    fs::path stdout_file = {};  // standard output goes to this file instead of a pipe
     // Standard output and error go to a terminal, which pause_terminal() stops as Ctrl+S does.
     bool terminal = false;
     rlim_t file_size_limit = RLIM_INFINITY;
@@ -183,7 +184,7 @@ class program_run {
 public:
     explicit program_run(const launch& how,
                          const std::vector<std::string>& command = program_command())
-        : keep_{how.stdout_keep} {
+        : keep_{how.stdout_keep}, stdout_file_{how.stdout_file} {
         std::signal(SIGPIPE, SIG_IGN);  // a program that stopped reading must not end the test
         ::setenv("TZ", "UTC", 1);       // so the file name follows from time()
         int in[2], out[2], err[2];
@@ -201,7 +202,12 @@ public:
                 ::dup2(::open(how.stdin_file.c_str(), O_RDONLY | O_CLOEXEC), 0);
             else
                 how.close_stdin ? ::close(0) : ::dup2(in[0], 0);
-            how.close_stdout ? ::close(1) : ::dup2(how.terminal ? terminal_ : out[1], 1);
+            if (!how.stdout_file.empty())
+                ::dup2(
+                    ::open(how.stdout_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600),
+                    1);
+            else
+                how.close_stdout ? ::close(1) : ::dup2(how.terminal ? terminal_ : out[1], 1);
             if (how.nonblocking_stdout) ::fcntl(1, F_SETFL, ::fcntl(1, F_GETFL) | O_NONBLOCK);
             ::dup2(how.terminal ? terminal_ : err[1], 2);
             for (int s : {SIGPIPE, SIGINT, SIGTERM, SIGHUP}) std::signal(s, SIG_DFL);
@@ -233,7 +239,7 @@ public:
             std::swap(out_, console_);
         }
         if (how.close_stdin || !how.stdin_file.empty()) close_fd(in_);
-        if (keep_ == 0) close_fd(out_);
+        if (keep_ == 0 || !stdout_file_.empty()) close_fd(out_);
     }
     program_run(const program_run&) = delete;
     program_run& operator=(const program_run&) = delete;
@@ -303,6 +309,10 @@ public:
         pump();
         while (err_ >= 0) take(err_, err_text_);
         wait();
+        if (!stdout_file_.empty()) {
+            std::ifstream console{stdout_file_, std::ios::binary};
+            out_text_.assign(std::istreambuf_iterator<char>{console}, {});
+        }
         std::string ended = "status " + std::to_string(status_);
         if (WIFEXITED(status_)) ended = "exit " + std::to_string(WEXITSTATUS(status_));
         if (WIFSIGNALED(status_)) ended = "signal " + std::to_string(WTERMSIG(status_));
@@ -337,14 +347,16 @@ private:
     int console_ = -1, terminal_ = -1;  // a terminal's reading and program ends
     bool reaped_ = false;
     std::size_t keep_;
+    fs::path stdout_file_;
     std::string out_text_, err_text_;
     std::time_t started_ = 0;
 };
 
-inline outcome run(std::string_view input, launch how = {}) {
+inline outcome run(std::string_view input, launch how = {},
+                   const std::vector<std::string>& command = program_command()) {
     std::unique_ptr<scratch_folder> own;
     if (how.folder.empty()) own = std::make_unique<scratch_folder>(), how.folder = own->path();
-    program_run program{how};
+    program_run program{how, command};
     program.send(input);
     outcome result = program.finish();
     if (own) result.files = own->files();

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "dialogue/console_buffer.hpp"
 #include "dialogue/number_reading.hpp"
 #include "listing/listing.hpp"
 #include "result_file/result_file.hpp"
@@ -45,8 +46,7 @@ private:
     failure_report& report_;
 };
 
-// Written by the system seam rather than the stream, which would retry a write that an
-// interrupt cut short and so wait for a console that may never read again.
+// Hands the blocks to the system seam at once, after what the dialogue's stream holds.
 class console_lines final : public line_sink {
 public:
     console_lines(std::ostream& out, system_seam& system) : out_{out}, system_{system} {}
@@ -116,7 +116,14 @@ int run_dialogue(std::istream& in, std::ostream& out, std::ostream& err, system_
 }
 
 int run_dialogue() {
-    return run_dialogue(std::cin, std::cout, std::cerr, real_system());
+    system_seam& system = real_system();
+    // The dialogue's text takes the listing's way to the console; reads still flush it first.
+    console_buffer buffer{system};
+    std::ostream console{&buffer};
+    std::cin.tie(&console);
+    const int status = run_dialogue(std::cin, console, std::cerr, system);
+    std::cin.tie(&std::cout);
+    return status;
 }
 
 }  // namespace zorvanteli

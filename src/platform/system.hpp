@@ -36,13 +36,13 @@ public:
     virtual std::unique_ptr<output_file> create_new_file(const std::string& name,
                                                          std::error_code& error) = 0;
 
-    // Writes to standard output. A console that takes nothing for a moment (a non-blocking one that
-    // is full) is waited for, and the write goes on where it stopped. An interrupt ends the write
-    // where it is, and the wait: a console that stopped reading (a paused terminal, a pipe nobody
-    // reads) must not hold the interrupt up, and the file already has these lines. Any other
-    // failure loses the console for the rest of the run: nothing more is written to it, so it never
-    // shows a line after a gap. The failure is not reported: a lost console must not stop the
-    // search.
+    // Writes to standard output; all console text goes through here. A console that takes nothing
+    // for a moment (a non-blocking one that is full) is waited for, and the write goes on where it
+    // stopped. An interrupt ends the write where it is, and the wait: a console that stopped
+    // reading (a paused terminal, a pipe nobody reads) must not hold the interrupt up, and the file
+    // already has these lines. Any other failure loses the console for the rest of the run: nothing
+    // more is written to it, so it never shows a line after a gap. The failure is not reported: a
+    // lost console must not stop the search.
     virtual void write_console(std::string_view bytes) = 0;
     // Writes the interrupt's message to standard error, but gives up on a console that takes
     // nothing for a moment: the process is ending.
