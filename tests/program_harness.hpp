@@ -158,7 +158,8 @@ struct launch {
     std::size_t stdout_keep = SIZE_MAX;  // then the reader leaves
     // Standard output is a pipe left non-blocking, as a parent sharing it may leave it.
     bool nonblocking_stdout = false;
-    fs::path stdout_file = {};  // standard output goes to this file instead of a pipe
+    fs::path stdout_file = {};     // standard output goes to this file instead of a pipe
+    bool error_to_stdout = false;  // standard error shares standard output's pipe
     // Standard output and error go to a terminal, which pause_terminal() stops as Ctrl+S does.
     bool terminal = false;
     rlim_t file_size_limit = RLIM_INFINITY;
@@ -209,7 +210,7 @@ public:
             else
                 how.close_stdout ? ::close(1) : ::dup2(how.terminal ? terminal_ : out[1], 1);
             if (how.nonblocking_stdout) ::fcntl(1, F_SETFL, ::fcntl(1, F_GETFL) | O_NONBLOCK);
-            ::dup2(how.terminal ? terminal_ : err[1], 2);
+            ::dup2(how.error_to_stdout ? 1 : how.terminal ? terminal_ : err[1], 2);
             for (int s : {SIGPIPE, SIGINT, SIGTERM, SIGHUP}) std::signal(s, SIG_DFL);
             std::signal(SIGXFSZ, how.ignore_sigxfsz ? SIG_IGN : SIG_DFL);
             const rlimit size{how.file_size_limit, how.file_size_limit};
@@ -279,16 +280,28 @@ public:
 
     // Waits until the program's main thread is blocked writing standard output, or waiting
     // for a non-blocking one to take more, as it is once nobody reads its console; false if it
-    // ends first.
+    // ends first. Under Wine standard output is written through a copy of descriptor 1.
     bool blocked_writing_console() {
-        const std::string path = "/proc/" + std::to_string(pid_) + "/syscall";
-        const std::string writing = std::to_string(SYS_write) + " 0x1 ";
+        const std::string process = "/proc/" + std::to_string(pid_);
+        const auto file_of = [&](const std::string& fd) {
+            std::error_code error;
+            return fs::read_symlink(process + "/fd/" + fd, error).string();
+        };
+        const std::string writing = std::to_string(SYS_write) + " 0x";
         const std::string polling = std::to_string(SYS_poll) + " ";
         while (running()) {
-            std::ifstream in{path};
+            std::ifstream in{process + "/syscall"};
             std::string state;
             std::getline(in, state);
-            if (state.starts_with(writing) || state.starts_with(polling)) return true;
+            if (state.starts_with(polling)) return true;
+            if (state.starts_with(writing)) {
+                const std::string fd =
+                    state.substr(writing.size(), state.find(' ', writing.size()) - writing.size());
+                const std::string console = file_of("1");
+                if (!console.empty() &&
+                    file_of(std::to_string(std::stoi(fd, nullptr, 16))) == console)
+                    return true;
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds{10});
         }
         return false;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -53,8 +54,12 @@ public:
     // without restarting interrupted calls, so that the main thread's console write returns.
     // Windows: the console control events (Ctrl+C, Ctrl+Break, closing the window, log-off,
     // shut-down), which arrive on a thread of their own; for the last three Windows ends the
-    // process once the handler returns, so the handler waits for end_by_signal().
-    virtual void catch_interrupts() = 0;
+    // process once the handler returns, so the handler waits for end_by_signal(). There a write
+    // to a console nobody reads cannot be cut short: while the main thread is inside
+    // write_console, the handler's thread calls `save` with the interrupt instead, and the main
+    // thread never returns from that write. `save` sees all the main thread did before the write
+    // began; it must save the listing and end the process. Empty: the main thread saves always.
+    virtual void catch_interrupts(std::function<void(int)> save) = 0;
     virtual void release_interrupts() = 0;
     // The interrupt caught since catch_interrupts(), or 0: the signal number on POSIX, the
     // console control event plus one on Windows. Any thread may ask.
