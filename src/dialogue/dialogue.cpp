@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "dialogue/console_buffer.hpp"
 #include "dialogue/number_reading.hpp"
 #include "listing/listing.hpp"
 #include "result_file/result_file.hpp"
@@ -45,8 +46,7 @@ private:
     failure_report& report_;
 };
 
-// Written by the system seam rather than the stream, which would retry a write that an
-// interrupt cut short and so wait for a console that may never read again.
+// Hands the blocks to the system seam at once, after what the dialogue's stream holds.
 class console_lines final : public line_sink {
 public:
     console_lines(std::ostream& out, system_seam& system) : out_{out}, system_{system} {}
@@ -59,6 +59,14 @@ private:
     std::ostream& out_;
     system_seam& system_;
 };
+
+// Closes the file after an interrupt, says what it holds, and ends the process as the
+// interrupt would have. One write: each may wait a moment for standard error.
+void end_interrupted(result_file& file, system_seam& system, int signal) {
+    const std::string failure = file.close() ? "" : write_failure_message(file);
+    system.write_error(failure + interrupt_message(file));
+    system.end_by_signal(signal);
+}
 
 }  // namespace
 
@@ -89,22 +97,24 @@ int run_dialogue(std::istream& in, std::ostream& out, std::ostream& err, system_
 
     file_lines to_file{file, report};
     console_lines to_console{out, system};
-    system.catch_interrupts();
+    // Where this thread can be stuck in a console write for good, the interrupt's thread ends
+    // the run; the file already holds all that the console shows.
+    system.catch_interrupts(
+        [&file, &system](int signal) { end_interrupted(file, system, signal); });
     const search_outcome outcome =
         list_primes(start, quota, to_file, to_console,
                     {.threads = system.processors(),
                      .worker_started = [&system] { system.keep_interrupts_off_this_thread(); },
                      .stop_requested = [&system] { return system.pending_interrupt() != 0; }});
     system.release_interrupts();
-    if (!file.close()) report(file);
 
     // An interrupt that came as the search ended is honoured here, after the file is complete.
     if (const int signal = system.pending_interrupt(); signal != 0) {
         out.flush();
-        system.write_error(interrupt_message(file));
-        system.end_by_signal(signal);
+        end_interrupted(file, system, signal);
         return 128 + signal;  // only if the signal did not end the process
     }
+    if (!file.close()) report(file);
 
     if (outcome.reached_end)
         out << "Reached 18446744073709551615, the largest number that can be searched; found "
@@ -116,7 +126,14 @@ int run_dialogue(std::istream& in, std::ostream& out, std::ostream& err, system_
 }
 
 int run_dialogue() {
-    return run_dialogue(std::cin, std::cout, std::cerr, real_system());
+    system_seam& system = real_system();
+    // The dialogue's text takes the listing's way to the console; reads still flush it first.
+    console_buffer buffer{system};
+    std::ostream console{&buffer};
+    std::cin.tie(&console);
+    const int status = run_dialogue(std::cin, console, std::cerr, system);
+    std::cin.tie(&std::cout);
+    return status;
 }
 
 }  // namespace zorvanteli

@@ -5,7 +5,9 @@
 
 namespace zorvanteli {
 
-const std::array<std::array<char, 4>, 10000> ascending_decimal::four_digits = [] {
+// Built by the compiler, as constinit demands: built at start-up, it could be a 40 KB value on
+// a stack that may be no larger.
+constinit const std::array<std::array<char, 4>, 10000> ascending_decimal::four_digits = [] {
     std::array<std::array<char, 4>, 10000> table{};
     for (unsigned i = 0; i < 10000; ++i)
         table[i] = {static_cast<char>('0' + i / 1000), static_cast<char>('0' + i / 100 % 10),

@@ -5,12 +5,12 @@ namespace zorvanteli {
 
 bool interrupt_flag::record(int interrupt) noexcept {
     int state = none;
-    if (state_.compare_exchange_strong(state, interrupt, std::memory_order_acq_rel)) return true;
+    if (state_.compare_exchange_strong(state, interrupt)) return true;
     return state != closed;
 }
 
 int interrupt_flag::pending() const noexcept {
-    const int state = state_.load(std::memory_order_acquire);
+    const int state = state_.load();
     return state == closed ? none : state;
 }
 
@@ -33,20 +33,35 @@ void interrupt_flag::wait_until_saved() const noexcept {
     saved_.wait(false, std::memory_order_acquire);
 }
 
-bool handle_console_event(interrupt_flag& flag, unsigned long event) {
-    switch (event) {
-        case console_event::ctrl_c:
-        case console_event::ctrl_break:
-            return flag.record(interrupt_of_console_event(event));
-        case console_event::close:
-        case console_event::logoff:
-        case console_event::shutdown:
-            if (!flag.record(interrupt_of_console_event(event))) return false;
-            flag.wait_until_saved();
-            return true;
-        default:
-            return false;
+void console_writes::enter() noexcept {
+    int state = outside;
+    state_.compare_exchange_strong(state, inside);
+}
+
+bool console_writes::leave() noexcept {
+    int state = inside;
+    return state_.compare_exchange_strong(state, outside);
+}
+
+bool console_writes::take_over() noexcept {
+    int state = inside;
+    return state_.compare_exchange_strong(state, taken_over);
+}
+
+bool handle_console_event(interrupt_flag& flag, unsigned long event, console_writes& writes,
+                          const std::function<void(int)>& save) {
+    const bool ends_session = event == console_event::close || event == console_event::logoff ||
+                              event == console_event::shutdown;
+    if (!ends_session && event != console_event::ctrl_c && event != console_event::ctrl_break)
+        return false;
+    if (!flag.record(interrupt_of_console_event(event))) return false;
+    if (save && writes.take_over()) {
+        // The interrupt that ends the process: the first one, which may have come before.
+        save(flag.pending());
+        return true;
     }
+    if (ends_session) flag.wait_until_saved();
+    return true;
 }
 
 }  // namespace zorvanteli

@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <future>
 #include <iterator>
 #include <thread>
 #include <vector>
@@ -48,8 +50,13 @@ static_assert(CTRL_C_EVENT == console_event::ctrl_c &&
               CTRL_LOGOFF_EVENT == console_event::logoff &&
               CTRL_SHUTDOWN_EVENT == console_event::shutdown);
 
+// The main thread's console writes, and what saves the listing from the handler's thread while
+// one of them is stuck; set before interrupts are taken.
+constinit console_writes console;
+std::function<void(int)> save_from_handler;
+
 BOOL WINAPI on_console_event(DWORD event) {
-    return handle_console_event(interrupts, event) ? TRUE : FALSE;
+    return handle_console_event(interrupts, event, console, save_from_handler) ? TRUE : FALSE;
 }
 
 // One call of the C runtime's _write, which takes at most an unsigned int of bytes.
@@ -79,7 +86,33 @@ constexpr int interrupt_signals[] = {SIGINT, SIGTERM, SIGHUP};
 ssize_t write_some(int fd, std::string_view bytes) {
     return ::write(fd, bytes.data(), bytes.size());
 }
+
+// Whether `fd` takes more within `milliseconds`; false also when a signal cuts the wait short.
+bool takes_more(int fd, int milliseconds) {
+    pollfd ready{.fd = fd, .events = POLLOUT, .revents = 0};
+    return ::poll(&ready, 1, milliseconds) == 1 && (ready.revents & POLLOUT) != 0;
+}
 #endif
+
+// Waits for a console that refused a write for the moment: until it takes more, or briefly,
+// so that an interrupt that came just before the wait is still seen soon.
+void wait_for_console() {
+#ifdef _WIN32
+    ::Sleep(10);
+#else
+    static_cast<void>(takes_more(1, 100));
+#endif
+}
+
+// Writes `text` to `fd` while `ready` says that it takes more, until a write fails.
+void write_all(int fd, std::string_view text, const auto& ready) {
+    while (!text.empty() && ready()) {
+        const auto n = write_some(fd, text);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        text.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
 
 class descriptor_file final : public output_file {
 public:
@@ -190,28 +223,49 @@ public:
     }
 
     void write_console(std::string_view bytes) override {
+#ifdef _WIN32
+        console.enter();  // before the interrupt is looked at: see console_writes
+#endif
         // Standard output stays in text mode on Windows: the C runtime adds the CRs.
-        while (!bytes.empty() && interrupts.pending() == 0) {
+        while (!console_lost_ && !bytes.empty() && interrupts.pending() == 0) {
             const auto n = write_some(1, bytes);
-            if (n < 0 && errno == EINTR) continue;  // an interrupt, or a signal we do not catch
-            if (n <= 0) return;
-            bytes.remove_prefix(static_cast<std::size_t>(n));
+            if (n > 0) {
+                bytes.remove_prefix(static_cast<std::size_t>(n));
+            } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                wait_for_console();
+            } else if (n == 0 || errno != EINTR) {  // EINTR: an interrupt, or another signal
+                console_lost_ = true;
+            }
         }
+#ifdef _WIN32
+        // Taken over: the handler's thread is saving the listing and ending the process.
+        if (!console.leave())
+            for (;;) ::Sleep(INFINITE);
+#endif
     }
 
+#ifdef _WIN32
+    // Nothing tells here whether a pipe or a console takes more, so a thread of its own
+    // writes, and is left behind should it block for 0.1 s: the process is ending.
     void write_error(std::string_view text) override {
-        while (!text.empty()) {
-#ifndef _WIN32
-            // A paused terminal, or a pipe nobody reads, would block the write for good.
-            pollfd ready{.fd = 2, .events = POLLOUT, .revents = 0};
-            if (::poll(&ready, 1, 100) != 1 || (ready.revents & POLLOUT) == 0) return;
-#endif
-            const auto n = write_some(2, text);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return;
-            text.remove_prefix(static_cast<std::size_t>(n));
+        try {
+            std::promise<void> written;
+            std::future<void> done = written.get_future();
+            std::thread{[text = std::string{text}, written = std::move(written)]() mutable {
+                write_all(2, text, [] { return true; });
+                written.set_value();
+            }}.detach();
+            done.wait_for(std::chrono::milliseconds{100});
+        } catch (const std::system_error&) {  // no thread to be had
+            write_all(2, text, [] { return true; });
         }
     }
+#else
+    void write_error(std::string_view text) override {
+        // A paused terminal, or a pipe nobody reads, would block the write for good.
+        write_all(2, text, [] { return takes_more(2, 100); });
+    }
+#endif
 
     unsigned processors() override {
 #ifdef _WIN32
@@ -258,8 +312,9 @@ public:
     // A process started with Ctrl+C ignored keeps ignoring it: Windows then calls no handler
     // for it. The handler stays in place after a first event, unlike a C runtime `signal`
     // handler, so a second Ctrl+C during the save is caught too.
-    void catch_interrupts() override {
-        interrupts.reset();
+    void catch_interrupts(std::function<void(int)> save) override {
+        save_from_handler = std::move(save);
+        interrupts.reset();  // after: a handler reads the save once it has recorded an interrupt
     }
 
     void release_interrupts() override {
@@ -274,7 +329,8 @@ public:
         ::ExitProcess(control_c_exit_status);
     }
 #else
-    void catch_interrupts() override {
+    // A signal cuts a console write short here: the main thread always saves.
+    void catch_interrupts(std::function<void(int)>) override {
         interrupts.reset();
         for (std::size_t i = 0; i < std::size(interrupt_signals); ++i) {
             ::sigaction(interrupt_signals[i], nullptr, &previous_[i]);
@@ -298,10 +354,13 @@ public:
         std::signal(signal, SIG_DFL);
         std::raise(signal);
     }
+#endif
 
 private:
+#ifndef _WIN32
     struct sigaction previous_[std::size(interrupt_signals)] = {};
 #endif
+    bool console_lost_ = false;  // a console write failed: write no more
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -36,10 +37,13 @@ public:
     virtual std::unique_ptr<output_file> create_new_file(const std::string& name,
                                                          std::error_code& error) = 0;
 
-    // Writes a block of the listing to standard output, after whatever the standard streams
-    // hold. An interrupt ends the write where it is: a console that stopped reading (a paused
-    // terminal, a pipe nobody reads) must not hold the interrupt up, and the file already has
-    // these lines. Failures are ignored: a lost console must not stop the search.
+    // Writes to standard output; all console text goes through here. A console that takes nothing
+    // for a moment (a non-blocking one that is full) is waited for, and the write goes on where it
+    // stopped. An interrupt ends the write where it is, and the wait: a console that stopped
+    // reading (a paused terminal, a pipe nobody reads) must not hold the interrupt up, and the file
+    // already has these lines. Any other failure loses the console for the rest of the run: nothing
+    // more is written to it, so it never shows a line after a gap. The failure is not reported: a
+    // lost console must not stop the search.
     virtual void write_console(std::string_view bytes) = 0;
     // Writes the interrupt's message to standard error, but gives up on a console that takes
     // nothing for a moment: the process is ending.
@@ -50,8 +54,12 @@ public:
     // without restarting interrupted calls, so that the main thread's console write returns.
     // Windows: the console control events (Ctrl+C, Ctrl+Break, closing the window, log-off,
     // shut-down), which arrive on a thread of their own; for the last three Windows ends the
-    // process once the handler returns, so the handler waits for end_by_signal().
-    virtual void catch_interrupts() = 0;
+    // process once the handler returns, so the handler waits for end_by_signal(). There a write
+    // to a console nobody reads cannot be cut short: while the main thread is inside
+    // write_console, the handler's thread calls `save` with the interrupt instead, and the main
+    // thread never returns from that write. `save` sees all the main thread did before the write
+    // began; it must save the listing and end the process. Empty: the main thread saves always.
+    virtual void catch_interrupts(std::function<void(int)> save) = 0;
     virtual void release_interrupts() = 0;
     // The interrupt caught since catch_interrupts(), or 0: the signal number on POSIX, the
     // console control event plus one on Windows. Any thread may ask.

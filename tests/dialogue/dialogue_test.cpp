@@ -174,7 +174,8 @@ TEST(dialogue, console_events_that_end_the_session_wait_for_the_save) {
         std::ostringstream* err_stream = nullptr;
         system.interrupt = [&](interrupt_flag& flag) {
             handler = std::thread{[&] {
-                handled = handle_console_event(flag, event);
+                console_writes writes;  // the fake's main thread never blocks in one
+                handled = handle_console_event(flag, event, writes, system.saves_from_console);
                 closed_by_then = system.closed.contains(name);
                 saved_by_then = system.files[name];
                 told_by_then = err_stream->str();
@@ -203,6 +204,33 @@ TEST(dialogue, console_events_that_end_the_session_wait_for_the_save) {
         EXPECT_EQ(told_by_then, "Interrupted; " + std::to_string(lines) +
                                     " primes were saved in \"" + name + "\".\n");
     }
+}
+
+TEST(dialogue, handler_thread_saves_while_the_console_holds_the_main_thread) {
+    // As Windows' handler thread does when the main thread is stuck in a console write: the
+    // file, which got the block first, is closed and its true count told; the process ends.
+    fake_system system;
+    std::string saved_by_then, told_by_then;
+    bool closed_by_then = false;
+    system.console_writing = [&] {
+        if (system.ended_by != 0 || !system.files.contains(name) || system.files[name].empty())
+            return;
+        std::thread{[&] { system.saves_from_console(SIGINT); }}.join();
+        closed_by_then = system.closed.contains(name);
+        saved_by_then = system.files[name];
+        told_by_then = static_cast<std::ostringstream*>(system.error_text)->str();
+    };
+    // Here the main thread goes on, which the real one never does: let it stop soon.
+    system.interrupt = [](interrupt_flag& flag) { flag.record(SIGINT); };
+    system.interrupt_when = [](const fake_system& s) { return s.ended_by != 0; };
+    run(system, "0\n100000000\n\n");
+    const auto lines = std::ranges::count(saved_by_then, '\n');
+    EXPECT_TRUE(lines > 0 && saved_by_then.starts_with("2\n3\n5\n") &&
+                saved_by_then.ends_with('\n'));
+    EXPECT_TRUE(closed_by_then);
+    EXPECT_EQ(told_by_then, "Interrupted; " + std::to_string(lines) + " primes were saved in \"" +
+                                name + "\".\n");
+    EXPECT_EQ(system.ended_by, SIGINT);
 }
 
 }  // namespace zorvanteli

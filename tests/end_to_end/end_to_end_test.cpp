@@ -267,6 +267,79 @@ TEST(faults, lost_console_does_not_stop_the_search) {
     }
 }
 
+// The run's one file, which must hold `count` primes from `first` on; "" when there is none.
+std::string listing_of(const outcome& r, std::size_t count, std::uint64_t first) {
+    const std::string name = only_file(r);
+    if (name.empty()) return "";
+    const std::string& file = r.files.at(name);
+    const auto numbers = numbers_of(file);
+    EXPECT_EQ(numbers.size(), count);
+    EXPECT_EQ(numbers.empty() ? 0 : numbers.front(), first);
+    return file;
+}
+
+TEST(faults, non_blocking_console_shows_every_line) {
+    // A parent may leave a shared pipe non-blocking: while it is full, every write is refused.
+    const outcome r = run("1000000000000\n300000\n\n", {.nonblocking_stdout = true});
+    expect_complete_run(r, asked, listing_of(r, 300000, 1000000000039));
+}
+
+TEST(faults, failed_console_write_is_waited_out_or_ends_the_console) {
+    if (*STRACE_PROGRAM == '\0') GTEST_SKIP() << "strace not installed";
+    // The console is a file, whose writes strace picks out: the first is the banner, the second
+    // the second question, the third the empty line, the fourth and on the listing's blocks.
+    const std::string head = banner + asked + "\n";
+    const std::pair<std::string, int> failures[] = {{"EAGAIN", 1}, {"EAGAIN", 2}, {"EAGAIN", 5},
+                                                    {"EIO", 1},    {"EIO", 2},    {"EPIPE", 4},
+                                                    {"ENOSPC", 5}};
+    for (const auto& [error, write] : failures) {
+        SCOPED_TRACE(error + " at write " + std::to_string(write));
+        const scratch_folder elsewhere;
+        const fs::path console_file = fs::canonical(elsewhere.path()) / "console";
+        const std::string inject =
+            "-einject=write:error=" + error + ":when=" + std::to_string(write);
+        std::vector<std::string> traced{STRACE_PROGRAM,    "-fqq", "-o/dev/null",
+                                        "-etrace=write",   inject, "-P" + console_file.string(),
+                                        ZORVANTELI_PROGRAM};
+#ifdef __SANITIZE_ADDRESS__
+        // LeakSanitizer cannot work in a traced process.
+        traced.insert(traced.begin() + 1, "-EASAN_OPTIONS=detect_leaks=0");
+#endif
+        const outcome r = run("1000000000000\n200000\n\n", {.stdout_file = console_file}, traced);
+        const std::string file = listing_of(r, 200000, 1000000000039);
+        if (error == "EAGAIN") {
+            expect_complete_run(r, asked, file);
+            continue;
+        }
+        // Gone for the rest of the run: what came before, and not a byte after.
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.ended, "exit 0");
+        if (write < 4) {
+            EXPECT_EQ(r.out, write == 1 ? "" : banner);
+            continue;
+        }
+        ASSERT_TRUE(r.out.starts_with(head));
+        const std::string shown = r.out.substr(head.size());
+        EXPECT_TRUE(file.starts_with(shown)) << "a line after a gap, or a part of one";
+        EXPECT_TRUE(shown.empty() == (write == 4) && shown.ends_with('\n') == (write > 4));
+        EXPECT_LT(shown.size(), file.size());
+    }
+}
+
+TEST(faults, small_stack_suffices_on_every_path) {
+    // 40 KiB, which glibc also gives each new thread: the sieve that runs ahead and the workers.
+    const std::tuple<std::string, std::uint64_t, int> searches[] = {
+        {"10", 11, 1},
+        {"1000000000000", 1000000000039, 0},
+        {"1000000000000000000", 1000000000000000003, 0}};
+    for (const auto& [start, first, processors] : searches) {
+        SCOPED_TRACE(start);
+        const outcome r =
+            run(start + "\n1000000\n\n", {.processors = processors, .stack_limit = 40 << 10});
+        expect_complete_run(r, asked, listing_of(r, 1000000, first));
+    }
+}
+
 // The console has the whole listing, the file a prefix of it; one report and exit 1.
 void expect_truncated_file(const outcome& r, const std::string& listing, const std::string& why) {
     EXPECT_TRUE(same_text(r.out, console(asked, listing)));
@@ -366,15 +439,18 @@ TEST(faults, interrupt_saves_whole_lines_and_ends_by_the_signal) {
 
 TEST(faults, interrupt_is_honoured_while_the_console_is_blocked) {
     // Once the console stops reading (a pipe into a program that never reads it, a terminal
-    // paused with Ctrl+S) the program is blocked writing to it; the interrupt must still end
-    // it, with the file complete. Its console may be behind the file, never ahead.
+    // paused with Ctrl+S) the program is blocked writing to it, or waiting for a non-blocking
+    // one to take more; the interrupt must still end it, with the file complete. Its console
+    // may be behind the file, never ahead.
     const std::string head = banner + asked + "\n";
-    for (const bool terminal : {false, true}) {
+    for (const std::string kind : {"unread pipe", "unread non-blocking pipe", "paused terminal"}) {
+        const bool terminal = kind == "paused terminal";
         for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-            SCOPED_TRACE((terminal ? "paused terminal, "s : "unread pipe, "s) +
-                         ::strsignal(signal));
+            SCOPED_TRACE(kind + ", " + ::strsignal(signal));
             scratch_folder folder;
-            program_run program{{.terminal = terminal, .folder = folder.path()}};
+            program_run program{{.nonblocking_stdout = kind == "unread non-blocking pipe",
+                                 .terminal = terminal,
+                                 .folder = folder.path()}};
             program.send("1000000000000\n100000000\n");
             ASSERT_TRUE(program.pump([](const std::string& out) {
                 return out.find("1000000000039") != std::string::npos;

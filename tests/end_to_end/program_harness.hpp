@@ -156,12 +156,17 @@ struct launch {
     std::string stdin_file = {};  // read from this file instead of a pipe
     bool close_stdout = false;
     std::size_t stdout_keep = SIZE_MAX;  // then the reader leaves
+    // Standard output is a pipe left non-blocking, as a parent sharing it may leave it.
+    bool nonblocking_stdout = false;
+    fs::path stdout_file = {};     // standard output goes to this file instead of a pipe
+    bool error_to_stdout = false;  // standard error shares standard output's pipe
     // Standard output and error go to a terminal, which pause_terminal() stops as Ctrl+S does.
     bool terminal = false;
     rlim_t file_size_limit = RLIM_INFINITY;
     bool ignore_sigxfsz = false;
-    fs::path folder = {};  // empty: a scratch folder of its own
-    int processors = 0;    // the first this many of the test's processors; 0: all of them
+    fs::path folder = {};    // empty: a scratch folder of its own
+    int processors = 0;      // the first this many of the test's processors; 0: all of them
+    rlim_t stack_limit = 0;  // the stack's size limit, also new threads' stack size; 0: inherited
 };
 
 struct outcome {
@@ -180,7 +185,7 @@ class program_run {
 public:
     explicit program_run(const launch& how,
                          const std::vector<std::string>& command = program_command())
-        : keep_{how.stdout_keep} {
+        : keep_{how.stdout_keep}, stdout_file_{how.stdout_file} {
         std::signal(SIGPIPE, SIG_IGN);  // a program that stopped reading must not end the test
         ::setenv("TZ", "UTC", 1);       // so the file name follows from time()
         int in[2], out[2], err[2];
@@ -198,12 +203,22 @@ public:
                 ::dup2(::open(how.stdin_file.c_str(), O_RDONLY | O_CLOEXEC), 0);
             else
                 how.close_stdin ? ::close(0) : ::dup2(in[0], 0);
-            how.close_stdout ? ::close(1) : ::dup2(how.terminal ? terminal_ : out[1], 1);
-            ::dup2(how.terminal ? terminal_ : err[1], 2);
+            if (!how.stdout_file.empty())
+                ::dup2(
+                    ::open(how.stdout_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600),
+                    1);
+            else
+                how.close_stdout ? ::close(1) : ::dup2(how.terminal ? terminal_ : out[1], 1);
+            if (how.nonblocking_stdout) ::fcntl(1, F_SETFL, ::fcntl(1, F_GETFL) | O_NONBLOCK);
+            ::dup2(how.error_to_stdout ? 1 : how.terminal ? terminal_ : err[1], 2);
             for (int s : {SIGPIPE, SIGINT, SIGTERM, SIGHUP}) std::signal(s, SIG_DFL);
             std::signal(SIGXFSZ, how.ignore_sigxfsz ? SIG_IGN : SIG_DFL);
             const rlimit size{how.file_size_limit, how.file_size_limit};
             ::setrlimit(RLIMIT_FSIZE, &size);
+            if (how.stack_limit != 0) {
+                const rlimit stack{how.stack_limit, how.stack_limit};
+                ::setrlimit(RLIMIT_STACK, &stack);
+            }
 #ifdef __linux__
             if (how.processors > 0) {  // what taskset does
                 cpu_set_t all, some;
@@ -225,7 +240,7 @@ public:
             std::swap(out_, console_);
         }
         if (how.close_stdin || !how.stdin_file.empty()) close_fd(in_);
-        if (keep_ == 0) close_fd(out_);
+        if (keep_ == 0 || !stdout_file_.empty()) close_fd(out_);
     }
     program_run(const program_run&) = delete;
     program_run& operator=(const program_run&) = delete;
@@ -263,16 +278,30 @@ public:
         close_fd(terminal_);
     }
 
-    // Waits until the program's main thread is blocked writing standard output, as it is once
-    // nobody reads its console; false if it ends first.
+    // Waits until the program's main thread is blocked writing standard output, or waiting
+    // for a non-blocking one to take more, as it is once nobody reads its console; false if it
+    // ends first. Under Wine standard output is written through a copy of descriptor 1.
     bool blocked_writing_console() {
-        const std::string path = "/proc/" + std::to_string(pid_) + "/syscall";
-        const std::string writing = std::to_string(SYS_write) + " 0x1 ";
+        const std::string process = "/proc/" + std::to_string(pid_);
+        const auto file_of = [&](const std::string& fd) {
+            std::error_code error;
+            return fs::read_symlink(process + "/fd/" + fd, error).string();
+        };
+        const std::string writing = std::to_string(SYS_write) + " 0x";
+        const std::string polling = std::to_string(SYS_poll) + " ";
         while (running()) {
-            std::ifstream in{path};
+            std::ifstream in{process + "/syscall"};
             std::string state;
             std::getline(in, state);
-            if (state.starts_with(writing)) return true;
+            if (state.starts_with(polling)) return true;
+            if (state.starts_with(writing)) {
+                const std::string fd =
+                    state.substr(writing.size(), state.find(' ', writing.size()) - writing.size());
+                const std::string console = file_of("1");
+                if (!console.empty() &&
+                    file_of(std::to_string(std::stoi(fd, nullptr, 16))) == console)
+                    return true;
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds{10});
         }
         return false;
@@ -293,6 +322,10 @@ public:
         pump();
         while (err_ >= 0) take(err_, err_text_);
         wait();
+        if (!stdout_file_.empty()) {
+            std::ifstream console{stdout_file_, std::ios::binary};
+            out_text_.assign(std::istreambuf_iterator<char>{console}, {});
+        }
         std::string ended = "status " + std::to_string(status_);
         if (WIFEXITED(status_)) ended = "exit " + std::to_string(WEXITSTATUS(status_));
         if (WIFSIGNALED(status_)) ended = "signal " + std::to_string(WTERMSIG(status_));
@@ -327,14 +360,16 @@ private:
     int console_ = -1, terminal_ = -1;  // a terminal's reading and program ends
     bool reaped_ = false;
     std::size_t keep_;
+    fs::path stdout_file_;
     std::string out_text_, err_text_;
     std::time_t started_ = 0;
 };
 
-inline outcome run(std::string_view input, launch how = {}) {
+inline outcome run(std::string_view input, launch how = {},
+                   const std::vector<std::string>& command = program_command()) {
     std::unique_ptr<scratch_folder> own;
     if (how.folder.empty()) own = std::make_unique<scratch_folder>(), how.folder = own->path();
-    program_run program{how};
+    program_run program{how, command};
     program.send(input);
     outcome result = program.finish();
     if (own) result.files = own->files();

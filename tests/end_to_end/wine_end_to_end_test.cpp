@@ -9,6 +9,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -152,14 +153,20 @@ TEST_F(windows_program, million_primes_equal_the_linux_listing) {
     EXPECT_TRUE(same_text(without_cr(file), expected));
 }
 
-TEST_F(windows_program, ctrl_c_saves_whole_lines_and_ends_with_the_ctrl_c_status) {
+// Starts a search from `start` that Ctrl+C ends once the console shows its first prime, when
+// `interrupt` says; then checks the Ctrl+C status, whole lines of ascending primes in the file,
+// the message with their true count (on standard error, when that has a pipe of its own), and
+// that the console shows no more than the file holds.
+void expect_saved_by_ctrl_c(launch how, const std::string& start, std::uint64_t first,
+                            const std::function<void(program_run&)>& interrupt) {
     scratch_folder folder;
-    program_run program{{.folder = folder.path()}};
-    program.send("1000000000000\r\n100000000\r\n");
+    how.folder = folder.path();
+    program_run program{how};
+    program.send(start + "\r\n100000000\r\n");
+    const std::string first_line = std::to_string(first) + "\r\n";
     ASSERT_TRUE(program.pump(
-        [](const std::string& out) { return out.find("1000000000039\r\n") != std::string::npos; }));
-    // Wine turns the signal into a Ctrl+C console control event.
-    ::kill(program.pid(), SIGINT);
+        [&](const std::string& out) { return out.find(first_line) != std::string::npos; }));
+    interrupt(program);
     outcome r = program.finish();
     const auto files = folder.files();
     EXPECT_EQ(r.ended, "exit 58");  // STATUS_CONTROL_C_EXIT, 0xC000013A, as Wine reports it
@@ -172,17 +179,43 @@ TEST_F(windows_program, ctrl_c_saves_whole_lines_and_ends_with_the_ctrl_c_status
     EXPECT_EQ(std::ranges::count(file, '\r'), lines);
     const auto numbers = numbers_of(file);
     ASSERT_EQ(numbers.size(), static_cast<std::size_t>(lines));
-    EXPECT_EQ(numbers.front(), 1000000000039u);
+    EXPECT_EQ(numbers.front(), first);
     EXPECT_EQ(std::ranges::adjacent_find(numbers, std::greater_equal<>{}), numbers.end());
-    EXPECT_EQ(r.err, "Interrupted; " + std::to_string(lines) + " primes were saved in \"" + name +
-                         "\".\r\n");
+    // With standard error on the console's pipe, the message waits behind the full pipe, and the
+    // program ends without it.
+    EXPECT_EQ(r.err, how.error_to_stdout ? ""
+                                         : "Interrupted; " + std::to_string(lines) +
+                                               " primes were saved in \"" + name + "\".\r\n");
     const std::string head = crlf(banner + asked + "\n");
     ASSERT_TRUE(r.out.starts_with(head));
     EXPECT_TRUE(file.starts_with(r.out.substr(head.size())))
         << "the console showed primes the file lacks";
     if (*PRIMESIEVE_PROGRAM != '\0') {
         const std::string last = std::to_string(numbers.back());
-        EXPECT_TRUE(same_text(without_cr(file), primesieve_listing("1000000000000", last)));
+        EXPECT_TRUE(same_text(without_cr(file), primesieve_listing(start, last)));
+    }
+}
+
+TEST_F(windows_program, ctrl_c_saves_whole_lines_and_ends_with_the_ctrl_c_status) {
+    // Wine turns the signal into a Ctrl+C console control event.
+    expect_saved_by_ctrl_c({}, "1000000000000", 1000000000039,
+                           [](program_run& program) { ::kill(program.pid(), SIGINT); });
+}
+
+TEST_F(windows_program, ctrl_c_ends_the_run_while_nobody_reads_the_console) {
+    // The main thread is stuck writing to a full pipe; the handler's thread ends the run.
+    const std::pair<std::string, std::uint64_t> searches[] = {
+        {"1000000000000", 1000000000039}, {"1000000000000000000", 1000000000000000003}};
+    for (const auto& [start, first] : searches) {
+        for (const bool shared : {false, true}) {
+            SCOPED_TRACE(start + (shared ? ", standard error on the same pipe" : ""));
+            expect_saved_by_ctrl_c(
+                {.error_to_stdout = shared}, start, first, [](program_run& program) {
+                    ASSERT_TRUE(program.blocked_writing_console());
+                    ::kill(program.pid(), SIGINT);
+                    program.wait_for_exit();  // a program that waits for its console hangs here
+                });
+        }
     }
 }
 

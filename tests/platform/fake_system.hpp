@@ -34,6 +34,9 @@ public:
     int polls_before_interrupt = 0;
     std::function<bool(const fake_system&)> interrupt_when;
     int ended_by = 0;
+    // What catch_interrupts() was given to save the run while the console holds the main thread.
+    std::function<void(int)> saves_from_console;
+    std::function<void()> console_writing;  // called in each console write, before its bytes
 
     std::time_t now() override { return start_time; }
     std::unique_ptr<output_file> create_new_file(const std::string& name,
@@ -48,9 +51,15 @@ public:
         files[name] = "";
         return std::make_unique<file>(*this, name);
     }
-    void write_console(std::string_view bytes) override { *console << bytes; }
+    void write_console(std::string_view bytes) override {
+        if (console_writing) console_writing();
+        *console << bytes;
+    }
     void write_error(std::string_view text) override { *error_text << text; }
-    void catch_interrupts() override { interrupts_.reset(); }
+    void catch_interrupts(std::function<void(int)> save) override {
+        saves_from_console = std::move(save);
+        interrupts_.reset();
+    }
     void release_interrupts() override { interrupts_.close(); }
     int pending_interrupt() override {
         const bool due = interrupt_when ? interrupt_when(*this) : polls_ == polls_before_interrupt;
