@@ -1,7 +1,8 @@
-# What an install puts where: the program, and its manual page, licence and changelog where man
-# and Debian look for them.
+# What an install puts where, and the package CPack makes of it: a Debian package of the static
+# program with its manual page, licence and changelog. The package version is project()'s;
+# `cmake --workflow --preset package` makes it.
 
-# Independent of the umask of whoever installs.
+# Independent of the umask of whoever installs or packages.
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
@@ -19,3 +20,42 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/zorvanteli.1.gz DESTINATION ${CMAKE_IN
 # Where Debian keeps a package's licence and changelog.
 install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# Only the package tells lintian what it does on purpose; an install elsewhere has no lintian.
+install(FILES cmake/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME zorvanteli COMPONENT debian EXCLUDE_FROM_ALL)
+
+# The changelog's newest entry names the version being packaged.
+file(STRINGS ${PROJECT_SOURCE_DIR}/doc/changelog newest_entry LIMIT_COUNT 1)
+if(NOT newest_entry MATCHES "^zorvanteli \\(${PROJECT_VERSION}\\) ")
+  message(FATAL_ERROR "doc/changelog has no entry for ${PROJECT_VERSION} at its top")
+endif()
+
+set(CPACK_PACKAGE_NAME zorvanteli)
+set(CPACK_PACKAGE_CONTACT "the zorvanteli developers <zorvanteli@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "search for prime numbers and save them in a text file")
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+     "zorvanteli asks for a number to start from and for how many primes to find,"
+     "then lists every prime from there upward on the console and saves the same"
+     "list in a text file named after the time the program was started."
+     ""
+     "It is exact for every number below 2^64: a segmented sieve of Eratosthenes"
+     "proves the primes below 2^44, the Baillie-PSW test confirms those above, and"
+     "the work is shared by every processor the program may use.")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_GENERATOR DEB)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# One package of the install and of the part only the package has.
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+set(CPACK_COMPONENTS_ALL Unspecified debian)
+set(CPACK_DEBIAN_PACKAGE_SECTION math)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# A static program needs no shared library; a dynamic one would need its libraries listed.
+if(ZORVANTELI_STATIC)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
+else()
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+endif()
+
+include(CPack)
