@@ -1,10 +1,10 @@
 // Checks the command line: which argument decides, what goes to which stream, the exit statuses,
-// and "/?" only where Windows conventions apply.
+// and "/?" only where Windows conventions apply. The texts themselves are checked byte for byte
+// end to end.
 #include "dialogue/options.hpp"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <optional>
 #include <sstream>
 #include <streambuf>
@@ -25,68 +25,48 @@ answered answer(std::vector<std::string_view> arguments, bool windows = false) {
     return {status, out.str(), err.str()};
 }
 
-std::string refusal(std::string_view argument) {
-    return "zorvanteli: unknown option '" + std::string{argument} + "'\nTry 'zorvanteli --help'.\n";
+answered refused(std::string_view argument) {
+    return {
+        2, "",
+        "zorvanteli: unknown option '" + std::string{argument} + "'\nTry 'zorvanteli --help'.\n"};
 }
 
 TEST(options, first_argument_decides) {
-    const std::string help = answer({"--help"}).out, version = answer({"--version"}).out;
-    // Arguments, whether Windows conventions apply, the status, and what standard output and
-    // standard error get.
-    const std::tuple<std::vector<std::string_view>, bool, int, std::string, std::string> cases[] = {
-        {{"--help"}, false, 0, help, ""},
-        {{"--version"}, false, 0, version, ""},
-        {{"--help", "--bogus"}, false, 0, help, ""},
-        {{"--version", "--help"}, false, 0, version, ""},
-        {{"--bogus", "--help"}, false, 2, "", refusal("--bogus")},
-        {{"-h"}, false, 2, "", refusal("-h")},
-        {{"--HELP"}, false, 2, "", refusal("--HELP")},
-        {{"--help=all"}, false, 2, "", refusal("--help=all")},
-        {{"--vers"}, false, 2, "", refusal("--vers")},
-        {{"--"}, false, 2, "", refusal("--")},
-        {{""}, false, 2, "", refusal("")},
-        {{"10"}, false, 2, "", refusal("10")},  // answers come on standard input only
-        {{"/?"}, false, 2, "", refusal("/?")},
-        {{"/?"}, true, 0, answer({"--help"}, true).out, ""},
-        {{"-?"}, true, 2, "", refusal("-?")},
-        {{"/h"}, true, 2, "", refusal("/h")},
+    const answered help = answer({"--help"}), version = answer({"--version"});
+    EXPECT_TRUE(help.out.starts_with("Usage: zorvanteli [--help | --version]\n"));
+    EXPECT_TRUE(version.out.starts_with("zorvanteli 1.1\n"));
+    // Arguments, whether Windows conventions apply, and the answer.
+    const std::tuple<std::vector<std::string_view>, bool, answered> cases[] = {
+        {{}, false, {std::nullopt, "", ""}},  // the dialogue runs
+        {{"--help"}, false, {0, help.out, ""}},
+        {{"--version"}, false, {0, version.out, ""}},
+        {{"--help", "--bogus"}, false, help},
+        {{"--version", "--help"}, false, version},
+        {{"--bogus", "--help"}, false, refused("--bogus")},
+        {{"-h"}, false, refused("-h")},
+        {{"--HELP"}, false, refused("--HELP")},
+        {{"--help=all"}, false, refused("--help=all")},
+        {{"--vers"}, false, refused("--vers")},
+        {{"--"}, false, refused("--")},
+        {{""}, false, refused("")},
+        {{"10"}, false, refused("10")},  // answers come on standard input only
+        {{"/?"}, false, refused("/?")},
+        {{"/?"}, true, answer({"--help"}, true)},
+        {{"-?"}, true, refused("-?")},
     };
-    for (const auto& [arguments, windows, status, out, err] : cases) {
+    for (const auto& [arguments, windows, expected] : cases) {
         SCOPED_TRACE(testing::PrintToString(arguments) + (windows ? " on Windows" : ""));
         const answered a = answer(arguments, windows);
-        EXPECT_EQ(a.status, status);
-        EXPECT_EQ(a.out, out);
-        EXPECT_EQ(a.err, err);
+        EXPECT_EQ(a.status, expected.status);
+        EXPECT_EQ(a.out, expected.out);
+        EXPECT_EQ(a.err, expected.err);
     }
-}
-
-TEST(options, none_leave_the_dialogue_to_run) {
-    const answered a = answer({});
-    EXPECT_EQ(a.status, std::nullopt);
-    EXPECT_EQ(a.out + a.err, "");
-}
-
-TEST(options, help_names_the_questions_the_file_and_the_statuses) {
-    for (const bool windows : {false, true}) {
-        SCOPED_TRACE(windows ? "Windows" : "elsewhere");
-        const std::string help = answer({"--help"}, windows).out;
-        EXPECT_TRUE(help.starts_with("Usage: zorvanteli [--help | --version]\n"));
-        for (const char* part :
-             {"Start the search from which number?", "Look for how many prime numbers?",
-              "\"HHMM DD-MM-YYYY.txt\"", "Exit status: 0", " 1 when", " 2 for an unknown option"})
-            EXPECT_NE(help.find(part), std::string::npos) << part;
-        EXPECT_EQ(help.find("/?") != std::string::npos, windows);
-        EXPECT_EQ(help.find("man zorvanteli") != std::string::npos, !windows);
-        std::istringstream lines{help};
-        for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 80u) << line;
-    }
-}
-
-TEST(options, version_names_the_release_and_the_licence) {
-    const std::string version = answer({"--version"}).out;
-    EXPECT_TRUE(version.starts_with("zorvanteli 1.1\n"));
-    EXPECT_NE(version.find("MIT License"), std::string::npos);
-    EXPECT_EQ(std::ranges::count(version, '\n'), 2);
+    // Only Windows mentions "/?", and it has no manual pages.
+    const std::string windows_help = answer({"--help"}, true).out;
+    EXPECT_NE(windows_help.find("/?"), std::string::npos);
+    EXPECT_EQ(help.out.find("/?"), std::string::npos);
+    EXPECT_EQ(windows_help.find("man zorvanteli"), std::string::npos);
+    EXPECT_NE(help.out.find("man zorvanteli"), std::string::npos);
 }
 
 // A standard output that takes nothing, like a full disk.
