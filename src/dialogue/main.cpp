@@ -1,6 +1,17 @@
-// The process entry: the dialogue is the whole program; arguments are ignored.
-#include "dialogue/dialogue.hpp"
+// The process entry: an option is answered at once; without one, the dialogue is the program.
+#include <iostream>
+#include <string_view>
+#include <vector>
 
-int main() {
+#include "dialogue/dialogue.hpp"
+#include "dialogue/options.hpp"
+#include "platform/system.hpp"
+
+int main(int argc, char* argv[]) {
+    std::vector<std::string_view> arguments;
+    for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
+    if (const auto status = zorvanteli::answer_options(arguments, std::cout, std::cerr,
+                                                       zorvanteli::built_for_windows))
+        return *status;
     return zorvanteli::run_dialogue();
 }

@@ -13,6 +13,14 @@
 
 namespace zorvanteli {
 
+// The Windows build also follows Windows' own conventions where its users expect them: "/?"
+// asks for help.
+#ifdef _WIN32
+inline constexpr bool built_for_windows = true;
+#else
+inline constexpr bool built_for_windows = false;
+#endif
+
 // A file opened for writing only; its lines end in CR LF on Windows.
 class output_file {
 public:

@@ -166,6 +166,36 @@ TEST(dialogue, search_stops_at_the_largest_number_and_says_so) {
     });
 }
 
+TEST(options, answer_at_once_without_a_search_or_a_file) {
+    // Input that would run a whole search, were the dialogue to start.
+    const std::tuple<std::vector<std::string>, std::string, std::string, std::string> cases[] = {
+        {{"--help"}, help(false), "", "exit 0"},
+        {{"--version"}, version, "", "exit 0"},
+        {{"--help", "--bogus"}, help(false), "", "exit 0"},
+        {{"--bogus", "--help"}, "", refusal("--bogus"), "exit 2"},
+        {{"/?"}, "", refusal("/?"), "exit 2"},  // only Windows takes it
+        {{"10", "3"}, "", refusal("10"), "exit 2"},
+        {{""}, "", refusal(""), "exit 2"},
+    };
+    for (const auto& [arguments, out, err, ended] : cases) {
+        SCOPED_TRACE(testing::PrintToString(arguments));
+        const outcome r = run("10\n3\n\n", {.arguments = arguments});
+        EXPECT_EQ(r.out, out);
+        EXPECT_EQ(r.err, err);
+        EXPECT_EQ(r.ended, ended);
+        EXPECT_TRUE(r.files.empty());
+    }
+}
+
+TEST(options, answer_that_cannot_be_written_fails) {
+    for (const std::string option : {"--help", "--version"}) {
+        SCOPED_TRACE(option);
+        const outcome r = run("", {.arguments = {option}, .close_stdout = true});
+        EXPECT_EQ(r.ended, "exit 1");
+        EXPECT_TRUE(r.files.empty());
+    }
+}
+
 TEST(result_file, taken_name_gets_a_number_and_stays_untouched) {
     scratch_folder folder;
     const std::time_t now = std::time(nullptr);

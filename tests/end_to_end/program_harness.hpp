@@ -59,6 +59,37 @@ inline const std::string banner =
     "Start the search from which number?\n";
 inline const std::string asked = "Look for how many prime numbers?\n";
 
+// What the options answer; Windows also takes "/?" and has no manual pages.
+inline std::string help(bool windows) {
+    return std::string{
+               "Usage: zorvanteli [--help | --version]\n"
+               "\n"
+               "Searches for prime numbers. With no options it asks two questions:\n"
+               "  Start the search from which number?   (0 to 18446744073709551615)\n"
+               "  Look for how many prime numbers?\n"
+               "then lists every prime from that number upward, as many as asked for, on the\n"
+               "console and in a text file in the current directory, named after the local time\n"
+               "the program was started: \"HHMM DD-MM-YYYY.txt\", or \"HHMM DD-MM-YYYY (2).txt\"\n"
+               "and so on when that name is taken. Then it waits for Enter.\n"
+               "\n"
+               "Options:\n"
+               "  --help     show this help and exit\n"
+               "  --version  show the version and the licence and exit\n"} +
+           (windows ? "  /?         the same as --help\n" : "") +
+           "\n"
+           "Exit status: 0 when the result file holds the whole listing, 1 when it could not\n"
+           "be created or completely written, 2 for an unknown option.\n"
+           "\n" +
+           (windows ? "More in README.txt, beside the program.\n"
+                    : "More in the manual page: man zorvanteli\n");
+}
+inline const std::string version =
+    "zorvanteli 1.1\n"
+    "Copyright (c) 2026 the zorvanteli developers, under the MIT License.\n";
+inline std::string refusal(const std::string& argument) {
+    return "zorvanteli: unknown option '" + argument + "'\nTry 'zorvanteli --help'.\n";
+}
+
 // The file name that a message quotes: what stands between its first two double quotes.
 inline std::string quoted_name(const std::string& message) {
     const std::size_t from = message.find('"') + 1;
@@ -152,6 +183,7 @@ private:
 };
 
 struct launch {
+    std::vector<std::string> arguments = {};  // after the program's command
     bool close_stdin = false;
     std::string stdin_file = {};  // read from this file instead of a pipe
     bool close_stdout = false;
@@ -186,6 +218,8 @@ public:
     explicit program_run(const launch& how,
                          const std::vector<std::string>& command = program_command())
         : keep_{how.stdout_keep}, stdout_file_{how.stdout_file} {
+        std::vector<std::string> words = command;
+        words.insert(words.end(), how.arguments.begin(), how.arguments.end());
         std::signal(SIGPIPE, SIG_IGN);  // a program that stopped reading must not end the test
         ::setenv("TZ", "UTC", 1);       // so the file name follows from time()
         int in[2], out[2], err[2];
@@ -193,7 +227,7 @@ public:
         if (how.terminal) open_terminal();
         const std::string folder = how.folder.string();
         std::vector<char*> argv;
-        for (const std::string& word : command) argv.push_back(const_cast<char*>(word.c_str()));
+        for (const std::string& word : words) argv.push_back(const_cast<char*>(word.c_str()));
         argv.push_back(nullptr);
         started_ = std::time(nullptr);
         if ((pid_ = ::fork()) < 0) throw std::runtime_error("fork failed");

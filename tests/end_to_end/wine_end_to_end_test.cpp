@@ -92,6 +92,24 @@ TEST_F(windows_program, end_of_the_range) {
                         "found 1 of 2 primes.\n");
 }
 
+TEST_F(windows_program, options_answer_at_once_without_a_search_or_a_file) {
+    const std::tuple<std::string, std::string, std::string, std::string> cases[] = {
+        {"/?", help(true), "", "exit 0"},
+        {"--help", help(true), "", "exit 0"},
+        {"--version", version, "", "exit 0"},
+        {"-?", "", refusal("-?"), "exit 2"},
+        {"--bogus", "", refusal("--bogus"), "exit 2"},
+    };
+    for (const auto& [option, out, err, ended] : cases) {
+        SCOPED_TRACE(option);
+        const outcome r = run("10\r\n3\r\n\r\n", {.arguments = {option}});
+        EXPECT_EQ(r.out, crlf(out));
+        EXPECT_EQ(r.err, crlf(err));
+        EXPECT_EQ(r.ended, ended);
+        EXPECT_TRUE(r.files.empty());
+    }
+}
+
 TEST_F(windows_program, second_run_in_the_same_folder_gets_a_numbered_name) {
     scratch_folder folder;
     const outcome first = run("10\r\n3\r\n\r\n", {.folder = folder.path()});
