@@ -66,7 +66,14 @@ BENCHMARK(sieve_segment_at_10_to_18)->Unit(benchmark::kMillisecond);
 
 // The parts that have a vector kernel, with each set of instructions the processor runs.
 const char* name_of(instruction_set set) {
-    return set == instruction_set::portable ? "portable" : "avx512";
+    switch (set) {
+        case instruction_set::avx2:
+            return "avx2";
+        case instruction_set::avx512:
+            return "avx512";
+        default:
+            return "portable";
+    }
 }
 
 // Pre-sieving a segment near 10^12, in the pieces the sieve uses.
@@ -101,9 +108,7 @@ void collect_segment(benchmark::State& state, instruction_set set) {
 }
 
 const bool registered = [] {
-    std::vector<instruction_set> sets = {instruction_set::portable};
-    if (best_instruction_set() != instruction_set::portable) sets.push_back(best_instruction_set());
-    for (instruction_set set : sets) {
+    for (instruction_set set : available_instruction_sets()) {
         benchmark::RegisterBenchmark((std::string("presieve_segment/") + name_of(set)).c_str(),
                                      presieve_segment, set)
             ->Unit(benchmark::kMicrosecond);

@@ -8,6 +8,8 @@ const processor_features& this_processor() {
         processor_features f;
 #if ZORVANTELI_X86_KERNELS
         __builtin_cpu_init();
+        f.avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
+                 __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
         f.avx512_bytes = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
                          __builtin_cpu_supports("avx512vbmi2");
         f.avx512_ifma = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512cd") &&

@@ -14,6 +14,7 @@
 namespace zorvanteli {
 
 struct processor_features {
+    bool avx2 = false;          // AVX2, BMI1, BMI2 and POPCNT: 32-byte vectors, bit counting
     bool avx512_bytes = false;  // AVX-512 F, BW and VBMI2: masked byte loads, byte compression
     bool avx512_ifma = false;   // AVX-512 F, CD, DQ and IFMA: 52-bit multiplications
 };

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "sieve/avx512_kernels.hpp"
+#include "sieve/kernels.hpp"
 #include "sieve/wheel.hpp"
 
 namespace zorvanteli {
@@ -117,6 +117,11 @@ void presieve(u8* bytes, std::size_t count, u64 first_byte, instruction_set set)
         if (set == instruction_set::avx512) {
             and_eight_avx512(bytes + done, src.data(), n, false);
             and_eight_avx512(bytes + done, src.data() + 8, n, true);
+            continue;
+        }
+        if (set == instruction_set::avx2) {
+            and_eight_avx2(bytes + done, src.data(), n, false);
+            and_eight_avx2(bytes + done, src.data() + 8, n, true);
             continue;
         }
 #endif

@@ -1,6 +1,6 @@
 // The pre-sieve's kernel on AVX-512: eight patterns ANDed 64 bytes at a time, with three-input
 // logic, and the last bytes through a mask.
-#include "sieve/avx512_kernels.hpp"
+#include "sieve/kernels.hpp"
 
 #if ZORVANTELI_X86_KERNELS
 #include <immintrin.h>

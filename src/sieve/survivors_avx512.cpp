@@ -1,6 +1,6 @@
 // Reading survivors on AVX-512: the values of a word's set bits gathered by one byte
 // compression, then widened to numbers eight at a time.
-#include "sieve/avx512_kernels.hpp"
+#include "sieve/kernels.hpp"
 
 #if ZORVANTELI_X86_KERNELS
 #include <immintrin.h>

@@ -20,18 +20,12 @@ static bool has_presieved_factor(u64 n) {
     return false;
 }
 
-static std::vector<instruction_set> sets_to_test() {
-    std::vector<instruction_set> sets = {instruction_set::portable};
-    if (best_instruction_set() != instruction_set::portable) sets.push_back(best_instruction_set());
-    return sets;
-}
-
 TEST(presieve, clears_exactly_the_multiples_of_7_to_163) {
     std::mt19937_64 random{163};
     const u64 last_byte = ~u64{0} / 30;  // bytes stand for 30 numbers each
     const std::vector<u64> firsts = {
         0, 1, 1000, 12341, 33333333333, last_byte - 70000, random() / 30, random() / 30};
-    for (instruction_set set : sets_to_test()) {
+    for (instruction_set set : available_instruction_sets()) {
         for (u64 first : firsts) {
             for (std::size_t count : {1, 63, 64, 65, 2047, 2048, 2049, 40000}) {
                 SCOPED_TRACE(testing::Message()

@@ -28,12 +28,6 @@ static std::vector<u64> primes_between(u64 low, u64 high) {
     return primes;
 }
 
-static std::vector<instruction_set> sets_to_test() {
-    std::vector<instruction_set> sets = {instruction_set::portable};
-    if (best_instruction_set() != instruction_set::portable) sets.push_back(best_instruction_set());
-    return sets;
-}
-
 // Pulls the primes of [start, stop] out of the sieve, in requests of every size and in both
 // forms, until it has passed every window [b - 2000, b + 2000] (b in `boundaries`, and the
 // range's start) or the range ends, and compares the primes in each window with the
@@ -95,7 +89,7 @@ TEST(sieve, windows_across_segment_boundaries_match_the_single_number_test) {
     std::vector<u64> heights(std::begin(starts), std::end(starts));
     std::mt19937_64 random{4242};
     for (int i = 0; i < 4; ++i) heights.push_back(random() >> (random() % 64) >> 2);
-    for (instruction_set set : sets_to_test()) {
+    for (instruction_set set : available_instruction_sets()) {
         for (u64 start : heights) {
             SCOPED_TRACE(testing::Message() << start << " set " << static_cast<int>(set));
             // Segments of 1, 2 and 4 first spans, each from a multiple of 30; the last start
@@ -126,7 +120,7 @@ TEST(sieve, windows_across_segment_boundaries_match_the_single_number_test) {
 // and the last byte, and the primes 2, 3 and 5 outside the wheel, are where a range can start or
 // end; one sieve reset from range to range.
 TEST(sieve, ranges_start_and_stop_at_every_residue) {
-    for (instruction_set set : sets_to_test()) {
+    for (instruction_set set : available_instruction_sets()) {
         segmented_sieve sieve{0, 0, set};
         for (u64 base : {u64{0}, p32 - 420, p44 - 210, p62, top - 1000}) {
             for (u64 r = 0; r < 210; ++r) {

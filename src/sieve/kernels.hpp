@@ -1,0 +1,28 @@
+// The sieve's kernels for wider instructions, each in a file of its own beside its portable form,
+// and called only where best_instruction_set() says the processor runs them. Compiled through
+// function attributes: no other code is built for these instructions.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/processor.hpp"
+#include "sieve/survivors.hpp"
+
+#if ZORVANTELI_X86_KERNELS
+namespace zorvanteli {
+
+// dst[x] = src[0][x] & ... & src[7][x] (also & dst[x] when `accumulate`), for x < n.
+void and_eight_avx2(std::uint8_t* dst, const std::uint8_t* const* src, std::size_t n,
+                    bool accumulate);
+void and_eight_avx512(std::uint8_t* dst, const std::uint8_t* const* src, std::size_t n,
+                      bool accumulate);
+
+// collect_survivors with POPCNT and BMI, and on AVX-512 F, BW and VBMI2.
+survivors_taken collect_survivors_avx2(const std::uint64_t* words, std::size_t count,
+                                       std::uint64_t low, std::uint64_t* out, std::size_t room);
+survivors_taken collect_survivors_avx512(const std::uint64_t* words, std::size_t count,
+                                         std::uint64_t low, std::uint64_t* out, std::size_t room);
+
+}  // namespace zorvanteli
+#endif
