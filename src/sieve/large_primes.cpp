@@ -21,9 +21,15 @@ constexpr auto masks = [] {
 
 }  // namespace
 
-void large_sieving_primes::add(u64 p, wheel::position at) {
-    primes_.push_back({static_cast<std::uint32_t>(p / 30 * 8 + wheel::bit_of_residue[p % 30]),
-                       static_cast<std::uint32_t>(at.byte * 8 + at.j)});
+void large_sieving_primes::add(std::span<const std::uint32_t> primes, u64 low, u64 last) {
+    // Room for exactly these, the most numerous of the sieving primes: no doubling of the table.
+    primes_.reserve(primes_.size() + primes.size());
+    for (const u64 p : primes) {
+        wheel::position at;
+        if (!wheel::first_strike(p, low, last, at)) continue;  // no multiple left in range
+        primes_.push_back({static_cast<std::uint32_t>(p / 30 * 8 + wheel::bit_of_residue[p % 30]),
+                           static_cast<std::uint32_t>(at.byte * 8 + at.j)});
+    }
 }
 
 void large_sieving_primes::sieve(u8* segment, u64 bytes) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "sieve/wheel.hpp"
@@ -15,11 +16,10 @@ namespace zorvanteli {
 class large_sieving_primes {
 public:
     void clear() { primes_.clear(); }
-    // Makes room for `more` primes beyond those added.
-    void reserve(std::size_t more) { primes_.reserve(primes_.size() + more); }
-    // Adds the prime p, which strikes next at `at` on the 30-wheel, counted from the current
-    // segment's start.
-    void add(std::uint64_t p, wheel::position at);
+    // Adds the primes `primes`, each at its first multiple from `low`, the current segment's
+    // first number, that is prime to 30 and at least its square; those whose multiple lies
+    // beyond `last` are left out.
+    void add(std::span<const std::uint32_t> primes, std::uint64_t low, std::uint64_t last);
     // Strikes the multiples in the segment's first `bytes` bytes, then moves on to the segment
     // that follows them.
     void sieve(std::uint8_t* segment, std::uint64_t bytes);

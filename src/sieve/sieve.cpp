@@ -45,6 +45,10 @@ constexpr u64 root_per_range = 10;
 constexpr u64 range_per_sieving_prime = 4;
 constexpr u64 always_exact_below = u64{1} << 32;
 
+// The buckets take the primes above the bound of a bounded sieve, a segment each.
+static_assert(segmented_sieve::sieve_bound == bucket_sieving_primes::from &&
+              segmented_sieve::segment_bytes == bucket_sieving_primes::segment_bytes);
+
 // A medium prime strikes a segment at least 16 times: 8 * segment_bytes / p >= 16.
 constexpr u64 large_from = segmented_sieve::segment_bytes / 2;
 
@@ -67,12 +71,13 @@ std::unique_ptr<std::uint64_t[]> segmented_sieve::make_buffer() {
         new std::uint64_t[(segment_bytes + spill_bytes) / 8 + 1]};
 }
 
-segmented_sieve::segmented_sieve(u64 start, u64 stop, instruction_set set)
-    : set_{set}, words_{make_buffer()}, carry_(spill_bytes / 8) {
-    reset(start, stop);
+segmented_sieve::segmented_sieve(u64 start, u64 stop, instruction_set set, sieve_depth depth)
+    : set_{set}, words_{make_buffer()}, carry_(spill_bytes / 8), generator_{set} {
+    reset(start, stop, depth);
 }
 
-void segmented_sieve::reset(u64 start, u64 stop) {
+void segmented_sieve::reset(u64 start, u64 stop, sieve_depth depth) {
+    depth_ = depth;
     start_ = start;
     stop_ = stop;
     pending_count_ = pending_next_ = 0;
@@ -81,7 +86,9 @@ void segmented_sieve::reset(u64 start, u64 stop) {
     low_ = start - start % wheel::numbers_per_byte;
     more_segments_ = start <= stop;
     segment_ready_ = false;
-    next_bytes_ = stop == top ? first_segment_bytes : segment_bytes;
+    // A search of unknown length ramps its segments up; the buckets need them whole.
+    next_bytes_ =
+        stop == top && depth == sieve_depth::bounded ? first_segment_bytes : segment_bytes;
     confirmed_.clear();
     confirmed_next_ = 0;
     carry_ready_ = false;
@@ -90,73 +97,64 @@ void segmented_sieve::reset(u64 start, u64 stop) {
     small_.clear();
     medium_.clear();
     large_.clear();
+    buckets_.clear();
+    bucket_batch_.clear();
+    bucket_batch_next_ = 0;
+    if (bucket_source_) bucket_source_->reset(sieve_bound + 1, integer_sqrt(stop));
 }
 
-// The sieving primes are made by this sieve's own parts, on a buffer of one piece: pre-sieving,
-// then striking with the primes from 167 to the root (at most 2^11, found by trial division).
 void segmented_sieve::extend_sieving_primes(u64 limit) {
     if (limit <= generated_to_) return;
     const u64 upto = std::min(sieve_bound, std::max<u64>({limit, 2 * generated_to_, 1 << 15}));
-    const u64 from = std::max(generated_to_, presieve_limit) + 1;
-    u64 low = from - from % wheel::numbers_per_byte;
-    wheel_turn_primes base;
-    for (u64 b = presieve_limit + 2; b * b <= upto; b += 2) {
-        wheel::position at;
-        if (is_prime_by_trial(b) && wheel::first_strike(b, low, upto, at)) base.add(b, at);
-    }
     // Room for them all at once: pi(x) < x / (ln x - 3/2) (Rosser and Schoenfeld).
     const double ln = std::log(static_cast<double>(upto));
     sieving_primes_.reserve(static_cast<std::size_t>(static_cast<double>(upto) / (ln - 1.5)));
-    std::vector<u64> piece(piece_bytes / 8 + 1), found(4096);
-    u8* const s = reinterpret_cast<u8*>(piece.data());
-    for (;;) {
-        const u64 bytes = std::min(piece_bytes, (upto - low) / wheel::numbers_per_byte + 1);
-        presieve(s, bytes, low / wheel::numbers_per_byte, set_);
-        base.strike(s, bytes);
-        base.advance(bytes);
-        const u64 last = low + wheel::numbers_per_byte * bytes - 1;
-        for (unsigned k = 0; k < 8; ++k) {
-            if (low + wheel::residues[k] < from) clear_bit(s, 0, k);
-            if (last - wheel::numbers_per_byte + 1 + wheel::residues[k] > upto)
-                clear_bit(s, bytes - 1, k);
-        }
-        std::memset(s + bytes, 0, (8 - bytes % 8) % 8);
-        for (std::size_t word = 0, words = (bytes + 7) / 8; word < words;) {
-            const survivors_taken taken =
-                collect_survivors(piece.data() + word, words - word, low + numbers_per_word * word,
-                                  found.data(), found.size(), set_);
-            for (std::size_t i = 0; i < taken.numbers; ++i)
-                sieving_primes_.push_back(static_cast<std::uint32_t>(found[i]));
-            word += taken.words;
-        }
-        if (last >= upto) break;
-        low += wheel::numbers_per_byte * bytes;
-    }
+    while (generator_.made_to() < upto) generator_.make_piece(upto, sieving_primes_);
     generated_to_ = upto;
+}
+
+// The primes above sieve_bound are filed as they are made, a batch at a time, and never kept
+// in a table: up to the root of 2^64 there are 200 million of them. Their own sieve is exact, as
+// they are below 2^32.
+void segmented_sieve::add_bucket_primes(u64 bound) {
+    if (!bucket_source_)
+        bucket_source_ =
+            std::make_unique<segmented_sieve>(sieve_bound + 1, integer_sqrt(stop_), set_);
+    for (;;) {
+        if (bucket_batch_next_ == bucket_batch_.size()) {
+            if (bucket_source_->finished()) return;
+            bucket_batch_.resize(8192);
+            bucket_batch_.resize(bucket_source_->next_primes(std::span{bucket_batch_}));
+            bucket_batch_next_ = 0;
+            continue;
+        }
+        const std::span<const u64> batch = std::span{bucket_batch_}.subspan(bucket_batch_next_);
+        const std::size_t due =
+            static_cast<std::size_t>(std::ranges::upper_bound(batch, bound) - batch.begin());
+        buckets_.add(batch.first(due), low_, stop_);
+        bucket_batch_next_ += due;
+        if (bucket_batch_next_ < bucket_batch_.size()) return;  // the rest lie beyond the root
+    }
 }
 
 void segmented_sieve::activate_sieving_primes(u64 bound) {
     if (bound <= bound_) return;
-    extend_sieving_primes(bound);
+    extend_sieving_primes(std::min(bound, sieve_bound));
+    if (bound > sieve_bound) add_bucket_primes(bound);
     bound_ = bound;
-    // Room for exactly the new large primes, the most numerous: no doubling of their table.
-    const auto first_large = std::ranges::lower_bound(sieving_primes_, large_from);
-    const auto end = std::ranges::upper_bound(sieving_primes_, bound);
-    if (end > first_large)
-        large_.reserve(static_cast<std::size_t>(
-            end -
-            std::max(first_large, sieving_primes_.begin() + static_cast<std::ptrdiff_t>(active_))));
-    for (; active_ < sieving_primes_.size() && sieving_primes_[active_] <= bound; ++active_) {
-        const u64 p = sieving_primes_[active_];
+    const auto from = sieving_primes_.begin() + static_cast<std::ptrdiff_t>(active_);
+    const auto end = std::upper_bound(from, sieving_primes_.end(), bound);
+    const auto first_large = std::max(from, std::lower_bound(from, end, large_from));
+    for (auto p = from; p != first_large; ++p) {
         wheel::position at;
-        if (!wheel::first_strike(p, low_, stop_, at)) continue;  // no multiple left in range
-        if (p < small_sieving_primes::limit)
-            small_.add(p, at);
-        else if (p < large_from)
-            medium_.add(p, at);
+        if (!wheel::first_strike(*p, low_, stop_, at)) continue;  // no multiple left in range
+        if (*p < small_sieving_primes::limit)
+            small_.add(*p, at);
         else
-            large_.add(p, at);
+            medium_.add(*p, at);
     }
+    large_.add(std::span{first_large, end}, low_, stop_);
+    active_ = static_cast<std::size_t>(end - sieving_primes_.begin());
 }
 
 void segmented_sieve::sieve_segment() {
@@ -169,7 +167,8 @@ void segmented_sieve::sieve_segment() {
     // The length the sieving primes serve: the range, or what was searched of it so far.
     const u64 extent = (stop_ == top ? last : stop_) - start_;
     u64 bound = root;
-    if (low_ >= always_exact_below && (root > sieve_bound || root / root_per_range > extent))
+    if (depth_ == sieve_depth::bounded && low_ >= always_exact_below &&
+        (root > sieve_bound || root / root_per_range > extent))
         bound = std::min(
             {root, sieve_bound, std::max(presieve_limit, extent / range_per_sieving_prime)});
     activate_sieving_primes(bound);
@@ -190,6 +189,9 @@ void segmented_sieve::sieve_segment() {
     carry_ready_ = true;
     medium_.sieve(s, bytes_);
     large_.sieve(s, bytes_);
+    // Every later segment is a whole bucket long: the range is bounded and above 2^36.
+    const u64 segments_left = (bytes_left - bytes_ + segment_bytes - 1) / segment_bytes;
+    buckets_.sieve(s, segments_left);
     fix_segment_ends(last);
     word_ = 0;
     segment_ready_ = true;

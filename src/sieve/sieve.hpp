@@ -11,12 +11,26 @@
 #include <span>
 #include <vector>
 
+#include "sieve/bucket_primes.hpp"
 #include "sieve/instruction_set.hpp"
 #include "sieve/large_primes.hpp"
 #include "sieve/medium_primes.hpp"
+#include "sieve/sieving_primes.hpp"
 #include "sieve/small_primes.hpp"
 
 namespace zorvanteli {
+
+// How deep a sieve sieves.
+enum class sieve_depth {
+    // With the primes up to sieve_bound at most, and only as far as pays for the range: its
+    // survivors from 2^44 on, or in short ranges from 2^32 on, are confirmed by the Baillie-PSW
+    // test. Its memory is small anywhere.
+    bounded,
+    // With every prime up to the root of the range's stop: it proves every prime alone. Its
+    // sieving primes above sieve_bound take 8 bytes each; what that costs in set-up and memory
+    // pays only for a range that is long enough for its height.
+    full,
+};
 
 class segmented_sieve {
 public:
@@ -42,10 +56,13 @@ public:
 
     // Primes are produced from `start` up to `stop`, both included.
     explicit segmented_sieve(std::uint64_t start, std::uint64_t stop = ~std::uint64_t{0},
-                             instruction_set set = best_instruction_set());
-    // Starts afresh on [start, stop], keeping the sieving primes and buffers already made:
-    // cheaper than a new sieve for one thread that sieves range after range.
-    void reset(std::uint64_t start, std::uint64_t stop);
+                             instruction_set set = best_instruction_set(),
+                             sieve_depth depth = sieve_depth::bounded);
+    // Starts afresh on [start, stop], keeping the sieving primes to sieve_bound and the buffers
+    // already made: cheaper than a new sieve for one thread that sieves range after range.
+    void reset(std::uint64_t start, std::uint64_t stop, sieve_depth depth = sieve_depth::bounded);
+    // The bytes its bucket sieving primes take: none for a bounded sieve.
+    std::size_t bucket_memory() const { return buckets_.memory(); }
 
     // Writes the primes of the next stretch of numbers to `out`, as many as fit, and returns
     // how many; a stretch may hold none. Call until finished().
@@ -75,6 +92,7 @@ public:
 
 private:
     void extend_sieving_primes(std::uint64_t limit);
+    void add_bucket_primes(std::uint64_t bound);
     void activate_sieving_primes(std::uint64_t bound);
     void sieve_segment();
     void fix_segment_ends(std::uint64_t last);
@@ -84,6 +102,7 @@ private:
     std::uint8_t* segment() { return reinterpret_cast<std::uint8_t*>(words_.get()); }
 
     instruction_set set_;
+    sieve_depth depth_ = sieve_depth::bounded;
     std::uint64_t start_ = 0;
     std::uint64_t stop_ = 0;
     std::uint64_t low_ = 0;         // a multiple of 30: the current segment's byte 0 stands for it
@@ -111,6 +130,13 @@ private:
     small_sieving_primes small_;
     medium_sieving_primes medium_;
     large_sieving_primes large_;
+    sieving_prime_generator generator_;  // of the primes up to sieve_bound
+    // The primes above sieve_bound, of a full sieve, are made by a sieve of their own as the
+    // segments' roots reach them, and filed in the buckets; those made beyond the root wait.
+    std::unique_ptr<segmented_sieve> bucket_source_;
+    std::vector<std::uint64_t> bucket_batch_;
+    std::size_t bucket_batch_next_ = 0;
+    bucket_sieving_primes buckets_;
 };
 
 }  // namespace zorvanteli
