@@ -7,7 +7,8 @@
 #          `primesieve -t1 START STOP --print > file`, STOP being the last prime of our listing
 #   RUNS   timed runs of each program per workload (default 5)
 #   CPUS   pin both programs to these processors with taskset, e.g. CPUS=0 for one core
-#   ROWS   the workloads to run, by number (default: all), e.g. ROWS="1 2"
+#   ROWS   the workloads to run, by number (default: all), e.g. ROWS="1 2"; ROWS=band for the
+#          rows from 2^44 to 10^17
 set -euo pipefail
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
@@ -32,8 +33,29 @@ workloads=(
   "5 0 100000000 floor first 10^8 primes (1 GB)"
   "6 1000000000000000000 1000 - 1000 primes from 10^18"
   "7 18446744073709550000 30 - 30 primes from 18446744073709550000 (to the end)"
+  "8 17592186044416 100000 - 10^5 primes from 2^44"
+  "9 17592186044416 1000000 - 10^6 primes from 2^44"
+  "10 17592186044416 10000000 - 10^7 primes from 2^44"
+  "11 100000000000000 100000 - 10^5 primes from 10^14"
+  "12 100000000000000 1000000 - 10^6 primes from 10^14"
+  "13 100000000000000 10000000 - 10^7 primes from 10^14"
+  "14 1000000000000000 100000 - 10^5 primes from 10^15"
+  "15 1000000000000000 1000000 - 10^6 primes from 10^15"
+  "16 1000000000000000 10000000 - 10^7 primes from 10^15"
+  "17 10000000000000000 100000 - 10^5 primes from 10^16"
+  "18 10000000000000000 1000000 - 10^6 primes from 10^16"
+  "19 10000000000000000 10000000 - 10^7 primes from 10^16"
+  "20 100000000000000000 100000 - 10^5 primes from 10^17"
+  "21 100000000000000000 1000000 - 10^6 primes from 10^17"
+  "22 100000000000000000 10000000 - 10^7 primes from 10^17"
+  "23 17592000000000 10000000 - 10^7 primes from 17592000000000 (across 2^44)"
+  "24 3000000000000000 1000000 - 10^6 primes from 3*10^15"
+  "25 30000000000000000 1000000 - 10^6 primes from 3*10^16"
 )
-selected=${ROWS:-1 2 3 4 5 6 7}
+# The rows where the sieve's depth changes: from 2^44 to 10^17, and between.
+band="8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23 24 25"
+selected=${ROWS:-1 2 3 4 5 6 7 $band}
+[[ $selected == band ]] && selected=$band
 
 # On the local disk beside the build, not on a tmpfs: writing the listing is part of the work.
 mkdir -p "$repo/build"

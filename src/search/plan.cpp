@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "primality/baillie_psw.hpp"
+#include "primality/integer_sqrt.hpp"
+#include "sieve/bucket_primes.hpp"
 #include "sieve/sieve.hpp"
 
 namespace zorvanteli {
@@ -53,7 +56,63 @@ unsigned expected_units(u64 start, double reach, const unit_sizes& sizes, unsign
     return units;
 }
 
+// The cost of a full sieve and of the confirmation, in nanoseconds on one core, measured on the
+// development machine (see doc/algorithms.md): setting up a sieving prime above 2^22, that is
+// making it and finding its first multiple, and the Baillie-PSW test per prime found, composite
+// survivors included, in the arithmetic this processor has.
+constexpr double set_up_ns = 6;
+double confirmation_ns(u64 stop) {
+    if (available(arithmetic::ifma)) return 100;
+    return stop < (u64{1} << 62) ? 500 : 640;
+}
+
+// pi(x), the primes up to x, well within a per cent from 10^6 on.
+double prime_count(double x) {
+    return x / (std::log(x) - 1.1);
+}
+
+// The bucket sieving primes that a full sieve of `length` numbers below `stop` holds at its
+// start: each prime above 2^22 with a multiple prime to 30 in the range. Below 8/30 of the
+// length they all have one; above, a prime p has one with odds of about (8/30) length / p, and
+// the sum of 1/p over primes is a difference of ln ln.
+double bucket_records(double length, double root) {
+    const double low = static_cast<double>(bucket_sieving_primes::from);
+    const double sure = std::clamp(length * 8 / 30, low, root);
+    return prime_count(sure) - prime_count(low) +
+           length * 8 / 30 * (std::log(std::log(root)) - std::log(std::log(sure)));
+}
+
 }  // namespace
+
+sieve_stretch plan_stretch(u64 start, u64 quota, unsigned threads) {
+    if (quota == 0) return {};
+    double end = 0;
+    const double expected = expected_reach(start, quota, end);
+    // The count of primes in a range scatters by about its square root, and the estimate of
+    // their density is not exact either: a margin makes the stretch hold the quota nearly
+    // always. When it does not, the next stretch goes on from its stop.
+    const double count = static_cast<double>(quota);
+    const double reach = expected * (1.002 + 4 / std::sqrt(count)) + 64 * std::log(end);
+    const double room = static_cast<double>(top - start);
+    if (reach >= room) return {};
+    const u64 stop = start + static_cast<u64>(reach);
+    const double root = static_cast<double>(integer_sqrt(stop));
+    // Where the bounded sieve reaches the root, it is exact already.
+    if (root <= static_cast<double>(segmented_sieve::sieve_bound)) return {};
+
+    // A full sieve sets up every prime to the root, once per stretch; the stretch is as long as
+    // the budget for their records allows.
+    const double budget = bucket_memory_budget / 8;
+    double length = reach;
+    for (int i = 0; i < 64 && bucket_records(length, root) > budget; ++i) length *= 0.8;
+    const double stretches = std::ceil(reach / length);
+    const double sieving_primes =
+        prime_count(root) - prime_count(static_cast<double>(segmented_sieve::sieve_bound));
+    const double full = stretches * sieving_primes * set_up_ns;
+    const double confirmed = count * confirmation_ns(stop) / std::max(threads, 1u);
+    if (full >= confirmed) return {};
+    return {.stop = start + static_cast<u64>(length), .depth = sieve_depth::full};
+}
 
 search_plan plan_search(u64 start, u64 quota, unsigned processors) {
     double end = 0;
@@ -69,7 +128,8 @@ search_plan plan_search(u64 start, u64 quota, unsigned processors) {
     // workers whose text the writer must fetch from another core lose to one thread that writes
     // lines still in its cache (measured on two cores: a third slower shared); a second processor
     // sieves ahead for that thread instead.
-    if (static_cast<double>(start) + reach < exact_below)
+    if (static_cast<double>(start) + reach < exact_below ||
+        plan_stretch(start, quota, processors).depth == sieve_depth::full)
         return {.how = strategy::sieve_ahead, .workers = 1};
     return {.how = strategy::work_units,
             .workers = std::max(expected_units(start, reach, shared_units, processors), 1u),

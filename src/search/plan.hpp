@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "search/work_units.hpp"
+#include "sieve/sieve.hpp"
 
 namespace zorvanteli {
 
@@ -25,5 +26,21 @@ struct search_plan {
 
 // The cheapest way to find the `quota` primes from `start` with `processors` processors.
 search_plan plan_search(std::uint64_t start, std::uint64_t quota, unsigned processors);
+
+// How a sieve goes on from `start` while `quota` primes are still to be found: to a stop with
+// every prime up to its root, where that is cheaper than confirming the survivors, the stop a
+// little past where the quota is expected to be met, or nearer where the sieving primes would
+// outgrow their memory; then a new stretch is planned from there. Otherwise with a bounded sieve
+// to the end of the range.
+struct sieve_stretch {
+    std::uint64_t stop = ~std::uint64_t{0};
+    sieve_depth depth = sieve_depth::bounded;
+    bool operator==(const sieve_stretch&) const = default;
+};
+// `threads` are the processors that would share the confirmation; the full sieve runs on one.
+sieve_stretch plan_stretch(std::uint64_t start, std::uint64_t quota, unsigned threads = 1);
+
+// The bytes the bucket sieving primes of a full sieve may take.
+inline constexpr double bucket_memory_budget = 40.0 * (1 << 20);
 
 }  // namespace zorvanteli

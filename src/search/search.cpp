@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "sieve/sieve.hpp"
+#include "search/planned_sieve.hpp"
 
 namespace zorvanteli {
 
@@ -14,7 +14,7 @@ search_outcome search_primes(std::uint64_t start, std::uint64_t quota, prime_sin
     if (quota == 0) return outcome;
     // Batches small enough to stay in cache between the sieve and the formatting.
     constexpr std::size_t batch_size = 8192;
-    segmented_sieve sieve{start};
+    planned_sieve sieve{start, quota};
     const std::unique_ptr<std::uint64_t[]> batch{new std::uint64_t[batch_size]};
     while (outcome.found < quota) {
         if (sieve.finished()) {

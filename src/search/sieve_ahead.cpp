@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "primality/baillie_psw.hpp"
+#include "search/planned_sieve.hpp"
 #include "sieve/sieve.hpp"
 #include "sieve/survivors.hpp"
 
@@ -40,14 +41,12 @@ public:
     // the quota for sure, or the calling thread is done.
     void fill(u64 start, u64 quota) {
         try {
-            segmented_sieve sieve{start};
-            u64 found = 0;  // at least, once no survivor needs a test
+            planned_sieve sieve{start, quota};
             for (std::size_t k = 0;; k = (k + 1) % ring_.size()) {
                 sieved& s = ring_[k];
                 if (!wait_until_empty(s)) return;
                 if (!sieve.next_segment(s.words, s.bits)) s.bits = {};
-                found += s.bits.leading_count + (s.bits.confirm ? 0 : s.bits.survivors);
-                s.last = sieve.finished() || found >= quota;
+                s.last = sieve.finished() || sieve.found() >= quota;
                 publish(s);
                 if (s.last) return;
             }

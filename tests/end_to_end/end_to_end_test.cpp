@@ -438,9 +438,12 @@ std::size_t expect_interrupted_listing(const std::string& file, std::uint64_t fi
 
 TEST(faults, interrupt_saves_whole_lines_and_ends_by_the_signal) {
     const std::string head = banner + asked + "\n";
-    // Where workers share the search, and where a second thread sieves ahead.
+    // Where workers share the search, and where a second thread sieves ahead: by the primes to
+    // 2^22, and by every prime to the root.
     const std::pair<std::string, std::uint64_t> searches[] = {
-        {"1000000000000000000", 1000000000000000003}, {"1000000000000", 1000000000039}};
+        {"10000000000000000000", 10000000000000000051u},
+        {"1000000000000", 1000000000039},
+        {"1000000000000000", 1000000000000037}};
     for (const auto& [start, first] : searches) {
         for (int signal : {SIGINT, SIGTERM}) {
             SCOPED_TRACE(start + ", " + ::strsignal(signal));
@@ -550,7 +553,7 @@ TEST(threads, follow_the_processors_the_program_may_use) {
         SCOPED_TRACE(std::to_string(allowed) + " processors");
         scratch_folder folder;
         program_run program{{.folder = folder.path(), .processors = allowed}};
-        program.send("1000000000000000000\n1000000\n");
+        program.send("10000000000000000000\n1000000\n");
         ASSERT_TRUE(program.pump([&](const std::string& out) {
             return out.find('\n', head.size()) != std::string::npos;
         }));

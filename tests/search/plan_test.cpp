@@ -25,7 +25,7 @@ TEST(plan, picks_the_strategy_and_its_workers) {
         {0, 10000000, 2, strategy::sieve_ahead, 1},
         {1000000000000, 10000000, 8, strategy::sieve_ahead, 1},
         {p44 - 1000000000, 1000000, 2, strategy::sieve_ahead, 1},   // ends 9.7*10^8 below 2^44
-        {p44 - 1000000000, 100000000, 2, strategy::work_units, 2},  // ends 2*10^9 beyond
+        {p44 - 1000000000, 100000000, 2, strategy::sieve_ahead, 1},  // a full sieve beyond
         {p44, 1000, 2, strategy::direct, 0},                        // 30 thousand numbers, no sieve
         {1000000000000000000, 1000, 8, strategy::direct, 0},
         {18446744073709550000u, 30, 2, strategy::direct, 0},
@@ -35,12 +35,42 @@ TEST(plan, picks_the_strategy_and_its_workers) {
         // 4.1 million numbers: the first six units, from 2^17 numbers doubling up to 2^21.
         {1000000000000000000, 100000, 64, strategy::work_units, 6},
         {0, top, 64, strategy::work_units, 64},
+        // Where every prime to the root sets up faster than the survivors are confirmed.
+        {1000000000000000, 1000000, 2, strategy::sieve_ahead, 1},
+        {100000000000000000, 100000, 2, strategy::work_units, 2},
+        {10000000000000000000u, 1000000, 2, strategy::work_units, 2},
     };
     for (const row& r : rows) {
         const search_plan plan = plan_search(r.start, r.quota, r.processors);
         EXPECT_EQ(plan.how, r.how) << r.start << ", " << r.quota << ", " << r.processors;
         EXPECT_EQ(plan.workers, r.workers) << r.start << ", " << r.quota << ", " << r.processors;
     }
+}
+
+}  // namespace zorvanteli
+
+namespace zorvanteli {
+
+// A full sieve where setting up the primes to the root of the stop costs less than confirming
+// the quota's survivors; its stop a little past where the quota is expected to be met, or
+// nearer where the primes' records would outgrow their memory; a bounded one elsewhere.
+TEST(plan, stretches_of_the_sieve) {
+    // Below 2^44 the bounded sieve is exact already.
+    EXPECT_EQ(plan_stretch(1000000000000, 10000000).depth, sieve_depth::bounded);
+    // 10^6 primes from 10^15 end near 10^15 + 3.45 * 10^7 (the millionth is 1000000034538763,
+    // primesieve), within the margin.
+    const sieve_stretch full = plan_stretch(1000000000000000, 1000000);
+    EXPECT_EQ(full.depth, sieve_depth::full);
+    EXPECT_GT(full.stop, 1000000034538763u);
+    EXPECT_LT(full.stop, 1000000034538763u + 1000000);
+    // 10^7 from 10^17 take 3.9 * 10^8 numbers, whose primes to the root take more records than
+    // the budget: the first stretch ends well before.
+    const sieve_stretch window = plan_stretch(100000000000000000, 10000000);
+    EXPECT_EQ(window.depth, sieve_depth::full);
+    EXPECT_LT(window.stop, 100000000000000000 + 300000000);
+    // 10^5 primes from 10^17 are confirmed sooner than 1.7 * 10^7 primes set up.
+    EXPECT_EQ(plan_stretch(100000000000000000, 100000), sieve_stretch{});
+    EXPECT_EQ(plan_stretch(top - 1000, 1000), sieve_stretch{});  // the range ends first
 }
 
 }  // namespace zorvanteli
