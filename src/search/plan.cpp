@@ -61,6 +61,10 @@ unsigned expected_units(u64 start, double reach, const unit_sizes& sizes, unsign
 // making it and finding its first multiple, and the Baillie-PSW test per prime found, composite
 // survivors included, in the arithmetic this processor has.
 constexpr double set_up_ns = 6;
+// The rest of a full sieve's work, per number sieved, and the writer's, per line: formatting,
+// and handing the lines to the file and the console.
+constexpr double sieve_ns_per_number = 0.8;
+constexpr double write_ns_per_line = 25;
 double confirmation_ns(u64 stop) {
     if (available(arithmetic::ifma)) return 100;
     return stop < (u64{1} << 62) ? 500 : 640;
@@ -82,9 +86,21 @@ double bucket_records(double length, double root) {
            length * 8 / 30 * (std::log(std::log(root)) - std::log(std::log(sure)));
 }
 
+// The prime x above which the primes to `root` are the given share of those above 2^22.
+double prime_at_share(double share, double root) {
+    const double low = static_cast<double>(bucket_sieving_primes::from);
+    const double wanted = prime_count(low) + (1 - share) * (prime_count(root) - prime_count(low));
+    double below = low, above = root;
+    for (int i = 0; i < 40; ++i) {
+        const double middle = (below + above) / 2;
+        (prime_count(middle) < wanted ? below : above) = middle;
+    }
+    return below;
+}
+
 }  // namespace
 
-sieve_stretch plan_stretch(u64 start, u64 quota, unsigned threads) {
+sieve_stretch plan_stretch(u64 start, u64 quota, unsigned threads, bool shared) {
     if (quota == 0) return {};
     double end = 0;
     const double expected = expected_reach(start, quota, end);
@@ -108,10 +124,33 @@ sieve_stretch plan_stretch(u64 start, u64 quota, unsigned threads) {
     const double stretches = std::ceil(reach / length);
     const double sieving_primes =
         prime_count(root) - prime_count(static_cast<double>(segmented_sieve::sieve_bound));
-    const double full = stretches * sieving_primes * set_up_ns;
-    const double confirmed = count * confirmation_ns(stop) / std::max(threads, 1u);
+    // Wall times: a full sieve shared with the writer takes about half its work, set-up, sieve
+    // and lines; confirming is shared by `threads` workers while the writer writes.
+    const double set_up = sieving_primes * set_up_ns;
+    const double sieving = reach * sieve_ns_per_number;
+    const double writing = count * write_ns_per_line;
+    const double full_work = stretches * set_up + sieving + writing;
+    const double full = shared ? full_work / 2 : full_work;
+    const double confirming = count * confirmation_ns(stop) + sieving;
+    const double confirmed =
+        threads <= 1 ? confirming + writing : std::max(confirming / threads, writing);
     if (full >= confirmed) return {};
-    return {.stop = start + static_cast<u64>(length), .depth = sieve_depth::full};
+    sieve_stretch stretch{.stop = start + static_cast<u64>(length),
+                          .depth = sieve_depth::full,
+                          .holds_quota = length == reach};
+    if (shared) {
+        // The writer's share balances the two threads: the sieve's set-up of the rest and its
+        // other work against the writer's set-up of its share and its lines.
+        const double lines = writing * std::min(length / reach, 1.0);
+        const double share = std::clamp(
+            (set_up + sieving * std::min(length / reach, 1.0) - lines) / (2 * set_up), 0.0, 0.9);
+        if (share > 0.05) stretch.shared_from = static_cast<u64>(prime_at_share(share, root));
+    }
+    return stretch;
+}
+
+stretch_planner stretches_for(bool shared) {
+    return [shared](u64 start, u64 quota) { return plan_stretch(start, quota, 1, shared); };
 }
 
 search_plan plan_search(u64 start, u64 quota, unsigned processors) {
@@ -129,7 +168,7 @@ search_plan plan_search(u64 start, u64 quota, unsigned processors) {
     // lines still in its cache (measured on two cores: a third slower shared); a second processor
     // sieves ahead for that thread instead.
     if (static_cast<double>(start) + reach < exact_below ||
-        plan_stretch(start, quota, processors).depth == sieve_depth::full)
+        plan_stretch(start, quota, processors, true).depth == sieve_depth::full)
         return {.how = strategy::sieve_ahead, .workers = 1};
     return {.how = strategy::work_units,
             .workers = std::max(expected_units(start, reach, shared_units, processors), 1u),

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "search/work_units.hpp"
 #include "sieve/sieve.hpp"
@@ -32,13 +33,27 @@ search_plan plan_search(std::uint64_t start, std::uint64_t quota, unsigned proce
 // little past where the quota is expected to be met, or nearer where the sieving primes would
 // outgrow their memory; then a new stretch is planned from there. Otherwise with a bounded sieve
 // to the end of the range.
+//
+// With `shared`, a second thread, the one that writes the listing, takes the bucket primes above
+// `shared_from` (as many as balance its writing against the sieve's work) and strikes them into
+// each segment before reading it.
 struct sieve_stretch {
     std::uint64_t stop = ~std::uint64_t{0};
     sieve_depth depth = sieve_depth::bounded;
+    std::uint64_t shared_from = ~std::uint64_t{0};
+    // Expected to hold the quota; otherwise it ends where the memory runs short.
+    bool holds_quota = true;
     bool operator==(const sieve_stretch&) const = default;
 };
-// `threads` are the processors that would share the confirmation; the full sieve runs on one.
-sieve_stretch plan_stretch(std::uint64_t start, std::uint64_t quota, unsigned threads = 1);
+// `threads` are the processors that would share the confirmation instead.
+sieve_stretch plan_stretch(std::uint64_t start, std::uint64_t quota, unsigned threads = 1,
+                           bool shared = false);
+
+// What plans a sieve's stretches from a start and what is left of the quota: plan_stretch for a
+// sieve on one thread, or for one that shares its bucket primes with its reader; or a stand-in in
+// the tests.
+using stretch_planner = std::function<sieve_stretch(std::uint64_t start, std::uint64_t quota)>;
+stretch_planner stretches_for(bool shared);
 
 // The bytes the bucket sieving primes of a full sieve may take.
 inline constexpr double bucket_memory_budget = 40.0 * (1 << 20);

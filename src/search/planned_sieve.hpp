@@ -1,6 +1,7 @@
 // The sieve of a search, in the stretches the plan chooses: where it pays, a full sieve to a
-// little past where the quota is expected to be met, then the next stretch from there; otherwise
-// a bounded sieve to the end of the range. It counts the primes it hands out against the quota.
+// little past where the quota is expected to be met, or as far as its memory allows; otherwise a
+// bounded sieve to the end of the range. Its user moves it on from stretch to stretch with what
+// is left of the quota.
 #pragma once
 
 #include <cstdint>
@@ -14,26 +15,30 @@ namespace zorvanteli {
 
 class planned_sieve {
 public:
-    // `threads`: the processors the search may use, as for plan_stretch.
-    planned_sieve(std::uint64_t start, std::uint64_t quota, unsigned threads = 1);
+    planned_sieve(std::uint64_t start, std::uint64_t quota, stretch_planner planner);
 
-    // As segmented_sieve's: the primes of the next stretch of numbers, as many as fit.
+    // As segmented_sieve's, within the current stretch: its next primes, as many as fit (not
+    // for a shared stretch, whose segments need the reader's strikes).
     std::size_t next_primes(std::span<std::uint64_t> out);
-    // As segmented_sieve's: the next sieved segment, swapped into `buffer`. False once finished.
+    // As segmented_sieve's: the current stretch's next segment, swapped into `buffer`.
     bool next_segment(std::unique_ptr<std::uint64_t[]>& buffer,
                       segmented_sieve::segment_bits& bits);
-    // True once 2^64 - 1 has been passed.
-    bool finished();
-    // The primes handed out so far, at least: a segment's survivors that still need the test
-    // do not count.
+
+    const sieve_stretch& stretch() const { return stretch_; }
+    // The current stretch is sieved through.
+    bool stretch_done() const { return sieve_.finished(); }
+    // And it was the last: 2^64 - 1 has been passed.
+    bool finished() const { return stretch_done() && stretch_.stop == ~std::uint64_t{0}; }
+    // Goes on from where the current stretch ended, `found` of the quota found so far.
+    void next_stretch(std::uint64_t found);
+
+    // The primes the segments it has handed out hold for sure: not those still to be
+    // confirmed or struck by the reader.
     std::uint64_t found() const { return found_; }
 
 private:
-    // Goes on with the next stretch where the current one ended short of the quota.
-    bool stretch_ended();
-
     std::uint64_t quota_;
-    unsigned threads_;
+    stretch_planner planner_;
     std::uint64_t found_ = 0;
     sieve_stretch stretch_;
     segmented_sieve sieve_;

@@ -9,17 +9,21 @@
 
 namespace zorvanteli {
 
-search_outcome search_primes(std::uint64_t start, std::uint64_t quota, prime_sink& sink) {
+search_outcome search_primes(std::uint64_t start, std::uint64_t quota, prime_sink& sink,
+                             const stretch_planner& planner) {
     search_outcome outcome;
     if (quota == 0) return outcome;
     // Batches small enough to stay in cache between the sieve and the formatting.
     constexpr std::size_t batch_size = 8192;
-    planned_sieve sieve{start, quota};
+    planned_sieve sieve{start, quota, planner ? planner : stretches_for(false)};
     const std::unique_ptr<std::uint64_t[]> batch{new std::uint64_t[batch_size]};
     while (outcome.found < quota) {
-        if (sieve.finished()) {
-            outcome.reached_end = true;
-            break;
+        if (sieve.stretch_done()) {
+            if (sieve.finished()) {
+                outcome.reached_end = true;
+                break;
+            }
+            sieve.next_stretch(outcome.found);
         }
         const std::size_t wanted =
             static_cast<std::size_t>(std::min<std::uint64_t>(batch_size, quota - outcome.found));

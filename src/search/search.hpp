@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <span>
 
+#include "search/plan.hpp"
+
 namespace zorvanteli {
 
 // Receives the primes of a search, a batch at a time, in ascending order.
@@ -21,7 +23,9 @@ struct search_outcome {
     bool stopped = false;      // asked to stop early
 };
 
-// The `quota` primes from `start` (fewer when the range ends first), sieved on the calling thread.
-search_outcome search_primes(std::uint64_t start, std::uint64_t quota, prime_sink& sink);
+// The `quota` primes from `start` (fewer when the range ends first), sieved on the calling thread
+// in the stretches `planner` plans (by default plan_stretch's, for one thread).
+search_outcome search_primes(std::uint64_t start, std::uint64_t quota, prime_sink& sink,
+                             const stretch_planner& planner = {});
 
 }  // namespace zorvanteli

@@ -11,10 +11,13 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "primality/baillie_psw.hpp"
+#include "primality/integer_sqrt.hpp"
 #include "search/planned_sieve.hpp"
+#include "sieve/bucket_sieve.hpp"
 #include "sieve/sieve.hpp"
 #include "sieve/survivors.hpp"
 
@@ -39,12 +42,20 @@ public:
 
     // The sieve's thread: sieves segment after segment until the range ends, the segments hold
     // the quota for sure, or the calling thread is done.
-    void fill(u64 start, u64 quota) {
+    void fill(u64 start, u64 quota, const stretch_planner& planner) {
         try {
-            planned_sieve sieve{start, quota};
+            planned_sieve sieve{start, quota, planner};
             for (std::size_t k = 0;; k = (k + 1) % ring_.size()) {
                 sieved& s = ring_[k];
                 if (!wait_until_empty(s)) return;
+                if (sieve.stretch_done() && !sieve.finished()) {
+                    // A stretch meant to hold the quota was not enough, or seems not to be from
+                    // what it holds for sure: once every segment is read, the count is exact.
+                    // One cut short by its memory is followed by the next at once.
+                    u64 found = sieve.found();
+                    if (sieve.stretch().holds_quota && !wait_until_read(found)) return;
+                    sieve.next_stretch(found);
+                }
                 if (!sieve.next_segment(s.words, s.bits)) s.bits = {};
                 s.last = sieve.finished() || sieve.found() >= quota;
                 publish(s);
@@ -57,16 +68,32 @@ public:
         }
     }
 
-    // The calling thread: reads the segments in order and hands their primes on.
-    search_outcome read(u64 quota, prime_sink& sink) {
+    // The calling thread: reads the segments in order and hands their primes on. Where the
+    // sieve leaves it a share of the bucket primes, it strikes them into each segment first;
+    // it sets up the first stretch's share while the sieve sets up the rest.
+    search_outcome read(u64 start, u64 quota, const stretch_planner& planner, prime_sink& sink) {
         search_outcome outcome;
         constexpr std::size_t batch_size = 8192;
         const std::unique_ptr<u64[]> batch{new u64[batch_size]};
+        bucket_sieve shared;
+        const u64 first_low = start - start % 30;
+        const sieve_stretch first = planner(start, quota);
+        bool prepared = first.shared_from < first.stop;
+        if (prepared) {
+            shared.reset(first_low, first.stop, first.shared_from, first.stop);
+            shared.add_primes(integer_sqrt(segment_last(first_low, first.stop)));
+        }
         for (std::size_t k = 0;; k = (k + 1) % ring_.size()) {
             sieved& s = ring_[k];
             while (!wait_until_full(s))
                 if (!sink.take({})) return stopped(outcome);
             const segmented_sieve::segment_bits& bits = s.bits;
+            if (bits.words != 0 && bits.shared_from != ~u64{0}) {
+                if (bits.first && !std::exchange(prepared, false))
+                    shared.reset(bits.low, bits.stop, bits.shared_from, bits.stop);
+                shared.add_primes(integer_sqrt(segment_last(bits.low, bits.stop)));
+                shared.strike(reinterpret_cast<std::uint8_t*>(s.words.get()));
+            }
             std::size_t count = 0;
             for (std::size_t i = 0; i < bits.leading_count; ++i) batch[count++] = bits.leading[i];
             for (std::size_t word = 0;;) {
@@ -87,7 +114,7 @@ public:
                 outcome.reached_end = true;  // the quota is met above, had it been
                 return outcome;
             }
-            release(s);
+            release(s, outcome.found);
         }
     }
 
@@ -120,16 +147,32 @@ private:
         if (failure_) std::rethrow_exception(failure_);
         return s.full;
     }
-    void release(sieved& s) {
+    void release(sieved& s, u64 found) {
         const std::lock_guard lock{mutex_};
         s.full = false;
+        read_found_ = found;
         changed_.notify_all();
+    }
+    // Waits until the calling thread has read every segment handed over; sets `found` to the
+    // primes it found in them. False once the calling thread is done.
+    bool wait_until_read(u64& found) {
+        std::unique_lock lock{mutex_};
+        changed_.wait(lock, [&] {
+            return over_ || std::ranges::none_of(ring_, [](const sieved& s) { return s.full; });
+        });
+        found = read_found_;
+        return !over_;
+    }
+    // The last number of the segment that starts at `low`.
+    static u64 segment_last(u64 low, u64 stop) {
+        return std::min(stop, low + (segmented_sieve::segment_span - 1));
     }
 
     std::vector<sieved> ring_;
     std::mutex mutex_;
     std::condition_variable changed_;
     bool over_ = false;
+    u64 read_found_ = 0;  // the primes of the segments read so far
     std::exception_ptr failure_;
 };
 
@@ -138,12 +181,13 @@ private:
 search_outcome search_primes_ahead(u64 start, u64 quota, prime_sink& sink,
                                    const sieve_ahead_options& options) {
     if (quota == 0) return {};
+    const stretch_planner planner = options.planner ? options.planner : stretches_for(true);
     segment_ring ring{options.segments};
     std::jthread sieve_thread;
     try {
         sieve_thread = std::jthread{[&] {
             if (options.worker_started) options.worker_started();
-            ring.fill(start, quota);
+            ring.fill(start, quota, planner);
         }};
     } catch (const std::system_error&) {
         return search_primes(start, quota, sink);  // no thread to spare: all on this one
@@ -152,7 +196,7 @@ search_outcome search_primes_ahead(u64 start, u64 quota, prime_sink& sink,
         segment_ring& ring;
         ~ender() { ring.end(); }  // before the sieve's thread is joined, however this ends
     } const ending{ring};
-    return ring.read(quota, sink);
+    return ring.read(start, quota, planner, sink);
 }
 
 }  // namespace zorvanteli

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "primality/baillie_psw.hpp"
 #include "primality/integer_sqrt.hpp"
@@ -71,12 +72,13 @@ std::unique_ptr<std::uint64_t[]> segmented_sieve::make_buffer() {
         new std::uint64_t[(segment_bytes + spill_bytes) / 8 + 1]};
 }
 
-segmented_sieve::segmented_sieve(u64 start, u64 stop, instruction_set set, sieve_depth depth)
+segmented_sieve::segmented_sieve(u64 start, u64 stop, instruction_set set, sieve_depth depth,
+                                 u64 shared_from)
     : set_{set}, words_{make_buffer()}, carry_(spill_bytes / 8), generator_{set} {
-    reset(start, stop, depth);
+    reset(start, stop, depth, shared_from);
 }
 
-void segmented_sieve::reset(u64 start, u64 stop, sieve_depth depth) {
+void segmented_sieve::reset(u64 start, u64 stop, sieve_depth depth, u64 shared_from) {
     depth_ = depth;
     start_ = start;
     stop_ = stop;
@@ -97,10 +99,10 @@ void segmented_sieve::reset(u64 start, u64 stop, sieve_depth depth) {
     small_.clear();
     medium_.clear();
     large_.clear();
-    buckets_.clear();
-    bucket_batch_.clear();
-    bucket_batch_next_ = 0;
-    if (bucket_source_) bucket_source_->reset(sieve_bound + 1, integer_sqrt(stop));
+    const bool full = depth == sieve_depth::full;
+    shared_from_ = full ? std::max(shared_from, sieve_bound) : top;
+    buckets_.reset(low_, stop, sieve_bound, full ? shared_from_ : sieve_bound);
+    first_segment_ = true;
 }
 
 void segmented_sieve::extend_sieving_primes(u64 limit) {
@@ -113,34 +115,10 @@ void segmented_sieve::extend_sieving_primes(u64 limit) {
     generated_to_ = upto;
 }
 
-// The primes above sieve_bound are filed as they are made, a batch at a time, and never kept
-// in a table: up to the root of 2^64 there are 200 million of them. Their own sieve is exact, as
-// they are below 2^32.
-void segmented_sieve::add_bucket_primes(u64 bound) {
-    if (!bucket_source_)
-        bucket_source_ =
-            std::make_unique<segmented_sieve>(sieve_bound + 1, integer_sqrt(stop_), set_);
-    for (;;) {
-        if (bucket_batch_next_ == bucket_batch_.size()) {
-            if (bucket_source_->finished()) return;
-            bucket_batch_.resize(8192);
-            bucket_batch_.resize(bucket_source_->next_primes(std::span{bucket_batch_}));
-            bucket_batch_next_ = 0;
-            continue;
-        }
-        const std::span<const u64> batch = std::span{bucket_batch_}.subspan(bucket_batch_next_);
-        const std::size_t due =
-            static_cast<std::size_t>(std::ranges::upper_bound(batch, bound) - batch.begin());
-        buckets_.add(batch.first(due), low_, stop_);
-        bucket_batch_next_ += due;
-        if (bucket_batch_next_ < bucket_batch_.size()) return;  // the rest lie beyond the root
-    }
-}
-
 void segmented_sieve::activate_sieving_primes(u64 bound) {
     if (bound <= bound_) return;
     extend_sieving_primes(std::min(bound, sieve_bound));
-    if (bound > sieve_bound) add_bucket_primes(bound);
+    if (bound > sieve_bound) buckets_.add_primes(bound);
     bound_ = bound;
     const auto from = sieving_primes_.begin() + static_cast<std::ptrdiff_t>(active_);
     const auto end = std::upper_bound(from, sieving_primes_.end(), bound);
@@ -189,9 +167,9 @@ void segmented_sieve::sieve_segment() {
     carry_ready_ = true;
     medium_.sieve(s, bytes_);
     large_.sieve(s, bytes_);
-    // Every later segment is a whole bucket long: the range is bounded and above 2^36.
-    const u64 segments_left = (bytes_left - bytes_ + segment_bytes - 1) / segment_bytes;
-    buckets_.sieve(s, segments_left);
+    // Every segment but the last is a whole bucket long: a full sieve's range is bounded, and
+    // its bucket primes strike only above 2^44.
+    buckets_.strike(s);
     fix_segment_ends(last);
     word_ = 0;
     segment_ready_ = true;
@@ -295,6 +273,9 @@ bool segmented_sieve::next_segment(std::unique_ptr<std::uint64_t[]>& buffer, seg
     bits.leading_count = 0;
     for (; pending_next_ < pending_count_; ++pending_next_)
         bits.leading[bits.leading_count++] = pending_[pending_next_];
+    bits.first = std::exchange(first_segment_, false);
+    bits.stop = stop_;
+    bits.shared_from = shared_from_;
     bits.words = 0;
     bits.survivors = 0;
     if (!more_segments_) return true;  // a range of 2, 3 or 5 alone

@@ -11,7 +11,7 @@
 #include <span>
 #include <vector>
 
-#include "sieve/bucket_primes.hpp"
+#include "sieve/bucket_sieve.hpp"
 #include "sieve/instruction_set.hpp"
 #include "sieve/large_primes.hpp"
 #include "sieve/medium_primes.hpp"
@@ -55,12 +55,16 @@ public:
     static constexpr std::size_t first_segment_bytes = 32 * 1024;
 
     // Primes are produced from `start` up to `stop`, both included.
+    // A full sieve leaves the primes above `shared_from` to another thread, which strikes them
+    // into the segments it hands out (segment_bits says which).
     explicit segmented_sieve(std::uint64_t start, std::uint64_t stop = ~std::uint64_t{0},
                              instruction_set set = best_instruction_set(),
-                             sieve_depth depth = sieve_depth::bounded);
+                             sieve_depth depth = sieve_depth::bounded,
+                             std::uint64_t shared_from = ~std::uint64_t{0});
     // Starts afresh on [start, stop], keeping the sieving primes to sieve_bound and the buffers
     // already made: cheaper than a new sieve for one thread that sieves range after range.
-    void reset(std::uint64_t start, std::uint64_t stop, sieve_depth depth = sieve_depth::bounded);
+    void reset(std::uint64_t start, std::uint64_t stop, sieve_depth depth = sieve_depth::bounded,
+               std::uint64_t shared_from = ~std::uint64_t{0});
     // The bytes its bucket sieving primes take: none for a bounded sieve.
     std::size_t bucket_memory() const { return buckets_.memory(); }
 
@@ -83,6 +87,12 @@ public:
         std::array<std::uint64_t, 3> leading{};  // of 2, 3 and 5, those in range: before them
         std::size_t leading_count = 0;
         std::uint64_t survivors = 0;  // set bits in the words
+        // Where the primes from `shared_from` up to the root of `stop`, the range's last number,
+        // are left to the reader: they must strike the words before they are read, starting
+        // afresh at the range's `first` segment.
+        bool first = false;
+        std::uint64_t stop = 0;
+        std::uint64_t shared_from = ~std::uint64_t{0};
     };
     // A buffer to swap with next_segment().
     static std::unique_ptr<std::uint64_t[]> make_buffer();
@@ -92,7 +102,6 @@ public:
 
 private:
     void extend_sieving_primes(std::uint64_t limit);
-    void add_bucket_primes(std::uint64_t bound);
     void activate_sieving_primes(std::uint64_t bound);
     void sieve_segment();
     void fix_segment_ends(std::uint64_t last);
@@ -131,12 +140,9 @@ private:
     medium_sieving_primes medium_;
     large_sieving_primes large_;
     sieving_prime_generator generator_;  // of the primes up to sieve_bound
-    // The primes above sieve_bound, of a full sieve, are made by a sieve of their own as the
-    // segments' roots reach them, and filed in the buckets; those made beyond the root wait.
-    std::unique_ptr<segmented_sieve> bucket_source_;
-    std::vector<std::uint64_t> bucket_batch_;
-    std::size_t bucket_batch_next_ = 0;
-    bucket_sieving_primes buckets_;
+    bucket_sieve buckets_;               // of a full sieve, the primes above sieve_bound
+    std::uint64_t shared_from_ = ~std::uint64_t{0};
+    bool first_segment_ = false;
 };
 
 }  // namespace zorvanteli

@@ -1,6 +1,6 @@
 // Checks the search's quota, its end at 2^64 - 1 and on the sink's refusal, long runs against
-// tabulated primes, and small quotas found without a sieve; the first three also with the sieve
-// ahead on another thread. The parallel search is checked with the writer it hands its units to.
+// tabulated primes, the stretches of a full sieve, and small quotas found without a sieve; all
+// but the last also with the sieve ahead on another thread. The parallel search is checked with the writer it hands its units to.
 #include "search/search.hpp"
 
 #include <gtest/gtest.h>
@@ -20,11 +20,14 @@ constexpr u64 top = ~u64{0};
 namespace {
 
 // The search on the calling thread and the one that sieves ahead on another keep one contract.
+search_outcome on_one_thread(u64 start, u64 quota, prime_sink& sink) {
+    return search_primes(start, quota, sink);
+}
 search_outcome sieving_ahead(u64 start, u64 quota, prime_sink& sink) {
     return search_primes_ahead(start, quota, sink);
 }
 constexpr std::pair<const char*, search_outcome (*)(u64, u64, prime_sink&)> searches[] = {
-    {"on one thread", search_primes}, {"sieving ahead", sieving_ahead}};
+    {"on one thread", on_one_thread}, {"sieving ahead", sieving_ahead}};
 
 }  // namespace
 
@@ -80,6 +83,43 @@ TEST(search, long_runs_end_at_tabulated_primes) {
         const search_outcome outcome = search(top - (1 << 23) + 1, 200000, sink);
         EXPECT_TRUE(outcome.reached_end);
         EXPECT_EQ(outcome.found, 188928u);
+    }
+}
+
+// Stretches planned short on purpose: a full sieve that ends before the quota goes on with the
+// next stretch, full or bounded, and the listing has no gap or repeat where they meet; with the
+// sieve ahead also where the reader strikes its share of the bucket primes, the stretches meant
+// to hold the quota (after which the sieve waits for the reader's count) and those cut short.
+TEST(search, stretch_after_stretch_against_the_single_number_test) {
+    const u64 start = 1000000000000000 - 500000;  // the root of the stretches: about 3.16 * 10^7
+    const u64 quota = 40000;
+    std::vector<u64> expected;
+    for (u64 n = start; expected.size() < quota; ++n)
+        if (is_prime_candidate(n)) expected.push_back(n);
+    const auto stretches = [](u64 length, u64 shared_from, bool holds, int full_ones) {
+        return [=, count = 0](u64 from, u64) mutable -> sieve_stretch {
+            if (count++ == full_ones) return {};  // then bounded to the end
+            return {.stop = from + length,
+                    .depth = sieve_depth::full,
+                    .shared_from = shared_from,
+                    .holds_quota = holds};
+        };
+    };
+    const std::tuple<const char*, stretch_planner, bool> cases[] = {
+        {"full, one thread", stretches(299999, top, true, 1000), false},
+        {"full, then bounded", stretches(1000000, top, false, 2), false},
+        {"full, the reader's share", stretches(377777, 10000000, true, 1000), true},
+        {"cut short, the reader's share", stretches(1234567, 20000000, false, 1000), true},
+        {"the reader's share, then bounded", stretches(555555, 4194320, true, 1), true}};
+    for (const auto& [name, planner, shared] : cases) {
+        SCOPED_TRACE(name);
+        recording_sink sink;
+        const search_outcome outcome = shared
+                                           ? search_primes_ahead(start, quota, sink,
+                                                                 {.planner = planner})
+                                           : search_primes(start, quota, sink, planner);
+        EXPECT_EQ(outcome.found, quota);
+        EXPECT_TRUE(sink.primes == expected);
     }
 }
 

@@ -8,7 +8,10 @@
 #include <algorithm>
 #include <random>
 
+#include "primality/integer_sqrt.hpp"
 #include "primality/primality.hpp"
+#include "sieve/bucket_sieve.hpp"
+#include "sieve/survivors.hpp"
 
 namespace zorvanteli {
 
@@ -162,6 +165,64 @@ TEST(sieve, ranges_after_reset_hold_exactly_their_primes) {
     }
     sieve.reset(10, 9);  // stop below start: empty
     EXPECT_TRUE(sieve.finished());
+}
+
+}  // namespace zorvanteli
+
+namespace zorvanteli {
+
+// A full sieve proves the primes alone: on windows across its segments where the bucket primes
+// begin (the root of the numbers crosses 2^22 at 2^44), around the square of the first of them,
+// and at 10^15 and 10^17; also where the reader strikes a share of the bucket primes into each
+// segment it is handed, as the sieve's reader does. The primes of each whole range are counted
+// too (primesieve's counts): a strike missed anywhere leaves a composite.
+TEST(sieve, full_depth_windows_match_the_single_number_test) {
+    constexpr u64 span = segmented_sieve::segment_span, half = 2000;
+    constexpr u64 square = u64{4194319} * 4194319;  // of the first prime above 2^22
+    // start, stop, the reader's share from, the primes in the range
+    const std::tuple<u64, u64, u64, u64> ranges[] = {
+        {p44 - span - 7, p44 + span * 3 / 2 + 1000, top, 2579238},
+        {square - span / 2, square + span, top, 1547872},
+        {square - span / 2, square + span, 4194318, 1547872},
+        {1000000000000000 - 3, 1000000000000000 + span * 5 / 2 + 11, top, 2276258},
+        {1000000000000000 - 3, 1000000000000000 + span * 5 / 2 + 11, 10000000, 2276258},
+        {100000000000000001, 100000000000000000 + span * 3 / 2 + 5, 100000000, 1204769}};
+    for (instruction_set set : available_instruction_sets()) {
+        for (const auto& [start, stop, shared_from, count] : ranges) {
+            SCOPED_TRACE(testing::Message() << start << ".." << stop << " from " << shared_from
+                                            << " set " << static_cast<int>(set));
+            segmented_sieve sieve{start, stop, set, sieve_depth::full, shared_from};
+            bucket_sieve reader;
+            auto buffer = segmented_sieve::make_buffer();
+            segmented_sieve::segment_bits bits;
+            std::vector<u64> found, expected, out(span / 8 + 64);
+            u64 all = 0;
+            while (sieve.next_segment(buffer, bits)) {
+                if (bits.shared_from != top) {
+                    if (bits.first) reader.reset(bits.low, bits.stop, bits.shared_from, bits.stop);
+                    reader.add_primes(integer_sqrt(std::min(bits.stop, bits.low + span - 1)));
+                    reader.strike(reinterpret_cast<std::uint8_t*>(buffer.get()));
+                }
+                const u64 last = std::min(bits.stop, bits.low + span - 1);
+                const survivors_taken taken = collect_survivors(buffer.get(), bits.words, bits.low,
+                                                                out.data(), out.size(), set);
+                ASSERT_EQ(taken.words, bits.words);
+                all += taken.numbers;
+                EXPECT_FALSE(bits.confirm);
+                // The windows around the segment's ends.
+                for (u64 i = 0; i < taken.numbers; ++i)
+                    if (out[i] - bits.low < half || last - out[i] < half) found.push_back(out[i]);
+                const auto head =
+                    primes_between(std::max(start, bits.low), std::min(last, bits.low + half - 1));
+                const auto tail =
+                    primes_between(std::max({start, bits.low + half, last - half + 1}), last);
+                expected.insert(expected.end(), head.begin(), head.end());
+                expected.insert(expected.end(), tail.begin(), tail.end());
+            }
+            EXPECT_TRUE(found == expected);
+            EXPECT_EQ(all, count);
+        }
+    }
 }
 
 }  // namespace zorvanteli
