@@ -7,7 +7,6 @@
 
 #include "primality/baillie_psw.hpp"
 #include "primality/integer_sqrt.hpp"
-#include "sieve/bucket_primes.hpp"
 #include "sieve/sieve.hpp"
 
 namespace zorvanteli {
@@ -58,9 +57,11 @@ unsigned expected_units(u64 start, double reach, const unit_sizes& sizes, unsign
 
 // The cost of a full sieve and of the confirmation, in nanoseconds on one core, measured on the
 // development machine (see doc/algorithms.md): setting up a sieving prime above 2^22, that is
-// making it and finding its first multiple, and the Baillie-PSW test per prime found, composite
-// survivors included, in the arithmetic this processor has.
-constexpr double set_up_ns = 6;
+// making it and finding its first multiple, and filing its record where it has a multiple in the
+// stretch; and the Baillie-PSW test per prime found, composite survivors included, in the
+// arithmetic this processor has.
+constexpr double set_up_ns = 4.5;
+constexpr double record_ns = 7;
 // The rest of a full sieve's work, per number sieved, and the writer's, per line: formatting,
 // and handing the lines to the file and the console.
 constexpr double sieve_ns_per_number = 0.8;
@@ -80,7 +81,7 @@ double prime_count(double x) {
 // length they all have one; above, a prime p has one with odds of about (8/30) length / p, and
 // the sum of 1/p over primes is a difference of ln ln.
 double bucket_records(double length, double root) {
-    const double low = static_cast<double>(bucket_sieving_primes::from);
+    const double low = static_cast<double>(segmented_sieve::sieve_bound);
     const double sure = std::clamp(length * 8 / 30, low, root);
     return prime_count(sure) - prime_count(low) +
            length * 8 / 30 * (std::log(std::log(root)) - std::log(std::log(sure)));
@@ -88,7 +89,7 @@ double bucket_records(double length, double root) {
 
 // The prime x above which the primes to `root` are the given share of those above 2^22.
 double prime_at_share(double share, double root) {
-    const double low = static_cast<double>(bucket_sieving_primes::from);
+    const double low = static_cast<double>(segmented_sieve::sieve_bound);
     const double wanted = prime_count(low) + (1 - share) * (prime_count(root) - prime_count(low));
     double below = low, above = root;
     for (int i = 0; i < 40; ++i) {
@@ -119,14 +120,14 @@ sieve_stretch plan_stretch(u64 start, u64 quota, unsigned threads, bool shared) 
     // A full sieve sets up every prime to the root, once per stretch; the stretch is as long as
     // the budget for their records allows.
     const double budget = bucket_memory_budget / 8;
-    double length = reach;
-    for (int i = 0; i < 64 && bucket_records(length, root) > budget; ++i) length *= 0.8;
-    const double stretches = std::ceil(reach / length);
+    double stretches = 1;
+    while (stretches < 1e6 && bucket_records(reach / stretches, root) > budget) ++stretches;
+    const double length = std::ceil(reach / stretches);
     const double sieving_primes =
         prime_count(root) - prime_count(static_cast<double>(segmented_sieve::sieve_bound));
     // Wall times: a full sieve shared with the writer takes about half its work, set-up, sieve
     // and lines; confirming is shared by `threads` workers while the writer writes.
-    const double set_up = sieving_primes * set_up_ns;
+    const double set_up = sieving_primes * set_up_ns + bucket_records(length, root) * record_ns;
     const double sieving = reach * sieve_ns_per_number;
     const double writing = count * write_ns_per_line;
     const double full_work = stretches * set_up + sieving + writing;
@@ -137,7 +138,7 @@ sieve_stretch plan_stretch(u64 start, u64 quota, unsigned threads, bool shared) 
     if (full >= confirmed) return {};
     sieve_stretch stretch{.stop = start + static_cast<u64>(length),
                           .depth = sieve_depth::full,
-                          .holds_quota = length == reach};
+                          .holds_quota = stretches == 1};
     if (shared) {
         // The writer's share balances the two threads: the sieve's set-up of the rest and its
         // other work against the writer's set-up of its share and its lines.

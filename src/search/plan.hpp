@@ -55,7 +55,8 @@ sieve_stretch plan_stretch(std::uint64_t start, std::uint64_t quota, unsigned th
 using stretch_planner = std::function<sieve_stretch(std::uint64_t start, std::uint64_t quota)>;
 stretch_planner stretches_for(bool shared);
 
-// The bytes the bucket sieving primes of a full sieve may take.
-inline constexpr double bucket_memory_budget = 40.0 * (1 << 20);
+// The bytes the bucket sieving primes of a full sieve may take: with the rest of the program, some
+// 8 MiB, the whole stays below 64 MiB.
+inline constexpr double bucket_memory_budget = 48.0 * (1 << 20);
 
 }  // namespace zorvanteli

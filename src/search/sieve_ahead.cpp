@@ -80,8 +80,9 @@ public:
         const sieve_stretch first = planner(start, quota);
         bool prepared = first.shared_from < first.stop;
         if (prepared) {
-            shared.reset(first_low, first.stop, first.shared_from, first.stop);
-            shared.add_primes(integer_sqrt(segment_last(first_low, first.stop)));
+            const std::size_t bytes = segmented_sieve::full_depth_segment_bytes(start, first.stop);
+            shared.reset(first_low, first.stop, first.shared_from, first.stop, bytes);
+            shared.add_primes(integer_sqrt(segment_last(first_low, first.stop, bytes)));
         }
         for (std::size_t k = 0;; k = (k + 1) % ring_.size()) {
             sieved& s = ring_[k];
@@ -90,9 +91,13 @@ public:
             const segmented_sieve::segment_bits& bits = s.bits;
             if (bits.words != 0 && bits.shared_from != ~u64{0}) {
                 if (bits.first && !std::exchange(prepared, false))
-                    shared.reset(bits.low, bits.stop, bits.shared_from, bits.stop);
-                shared.add_primes(integer_sqrt(segment_last(bits.low, bits.stop)));
-                shared.strike(reinterpret_cast<std::uint8_t*>(s.words.get()));
+                    shared.reset(bits.low, bits.stop, bits.shared_from, bits.stop,
+                                 bits.segment_bytes);
+                shared.add_primes(
+                    integer_sqrt(segment_last(bits.low, bits.stop, bits.segment_bytes)));
+                shared.strike(
+                    reinterpret_cast<std::uint8_t*>(s.words.get()),
+                    segment_last(bits.low, bits.stop, bits.segment_bytes) / 30 - bits.low / 30 + 1);
             }
             std::size_t count = 0;
             for (std::size_t i = 0; i < bits.leading_count; ++i) batch[count++] = bits.leading[i];
@@ -163,9 +168,9 @@ private:
         found = read_found_;
         return !over_;
     }
-    // The last number of the segment that starts at `low`.
-    static u64 segment_last(u64 low, u64 stop) {
-        return std::min(stop, low + (segmented_sieve::segment_span - 1));
+    // The last number of the segment of `bytes` that starts at `low`.
+    static u64 segment_last(u64 low, u64 stop, std::size_t bytes) {
+        return std::min(stop, low + (30 * u64{bytes} - 1));
     }
 
     std::vector<sieved> ring_;

@@ -1,6 +1,12 @@
 // The bucket sieve's loop: a segment's records, struck and refiled one after the other.
 #include "sieve/bucket_primes.hpp"
 
+#include <bit>
+#include <cstdint>
+#include <iterator>
+#include <span>
+#include <utility>
+
 namespace zorvanteli {
 namespace {
 
@@ -17,18 +23,31 @@ constexpr auto masks = [] {
 
 }  // namespace
 
-bucket_sieving_primes::bucket_sieving_primes() = default;
+bucket_sieving_primes::bucket_sieving_primes() {
+    clear();
+}
 bucket_sieving_primes::~bucket_sieving_primes() = default;
 
-void bucket_sieving_primes::clear() {
-    for (block*& head : buckets_) {
-        while (head != nullptr) {
-            block* const next = head->next;
-            head->next = free_;
-            free_ = head;
-            head = next;
+bucket_sieving_primes::block* bucket_sieving_primes::block_of(record* end) {
+    // The last record written lies in the block; `end` may be just past it.
+    return reinterpret_cast<block*>(reinterpret_cast<std::uintptr_t>(end - 1) & ~(block_bytes - 1));
+}
+
+void bucket_sieving_primes::clear(u64 segment_bytes, u64 largest) {
+    for (record*& end : std::span{ends_.get(), buckets_}) {
+        if (end == nullptr) continue;
+        for (block* b = block_of(end); b != nullptr;) {
+            block* const older = b->older;
+            b->older = free_;
+            free_ = b;
+            b = older;
         }
+        end = nullptr;
     }
+    segment_shift_ = std::countr_zero(segment_bytes);
+    // A step of the wheel spans at most 6/30 of the prime in bytes, and one more bucket is the
+    // current segment's.
+    buckets_ = std::bit_ceil(largest / 5 / segment_bytes + 3);
     current_ = 0;
     records_ = 0;
 }
@@ -39,26 +58,26 @@ bucket_sieving_primes::block* bucket_sieving_primes::new_block() {
         constexpr std::size_t count = 64;
         storage_.push_back(std::make_unique<block[]>(count));
         for (std::size_t i = 0; i < count; ++i) {
-            storage_.back()[i].next = free_;
+            storage_.back()[i].older = free_;
             free_ = &storage_.back()[i];
         }
         blocks_made_ += count;
     }
     block* const b = free_;
-    free_ = b->next;
-    b->next = nullptr;
-    b->count = 0;
+    free_ = b->older;
     return b;
 }
 
 void bucket_sieving_primes::file(std::size_t bucket, record r) {
-    block* head = buckets_[bucket];
-    if (head == nullptr || head->count == block_records) {
+    record* end = ends_[bucket];
+    // Null, or just past a full block, which ends on the alignment of the next.
+    if ((reinterpret_cast<std::uintptr_t>(end) & (block_bytes - 1)) == 0) {
         block* const b = new_block();
-        b->next = head;
-        buckets_[bucket] = head = b;
+        b->older = end == nullptr ? nullptr : block_of(end);
+        end = b->records;
     }
-    head->records[head->count++] = r;
+    *end = r;
+    ends_[bucket] = end + 1;
 }
 
 void bucket_sieving_primes::add(std::span<const u64> primes, u64 low, u64 last) {
@@ -66,45 +85,50 @@ void bucket_sieving_primes::add(std::span<const u64> primes, u64 low, u64 last) 
         wheel::position at;
         if (!wheel::first_strike(p, low, last, at)) continue;
         ++records_;
-        file((current_ + at.byte / segment_bytes) % bucket_count,
+        file((current_ + (at.byte >> segment_shift_)) & (buckets_ - 1),
              {static_cast<std::uint32_t>(p / 30 * 8 + wheel::bit_of_residue[p % 30]),
-              static_cast<std::uint32_t>(at.byte % segment_bytes * 8 + at.j)});
+              static_cast<std::uint32_t>((at.byte & segment_mask()) * 8 + at.j)});
     }
 }
 
 void bucket_sieving_primes::sieve(u8* segment, u64 segments_left) {
-    block* b = buckets_[current_];
-    buckets_[current_] = nullptr;
-    while (b != nullptr) {
-        for (std::uint32_t i = 0; i < b->count; ++i) {
-            const record r = b->records[i];
-            const u64 pd = r.pd_class / 8;
-            const unsigned c = r.pd_class % 8;
-            u64 byte = r.next / 8;
-            unsigned j = r.next % 8;
-            do {
-                segment[byte] &= masks[c][j];
-                byte += pd * wheel::strikes.gap[j] + wheel::strikes.step_carry[c][j];
-                j = (j + 1) % 8;
-            } while (byte < segment_bytes);
-            const u64 ahead = byte / segment_bytes;
-            if (ahead > segments_left) {
-                --records_;
-                continue;
+    // In locals: the stores to the segment could alias the members, which would be read anew for
+    // every strike.
+    const int shift = segment_shift_;
+    const u64 mask = segment_mask();
+    record* end = std::exchange(ends_[current_], nullptr);
+    if (end != nullptr) {
+        for (block* b = block_of(end); b != nullptr;) {
+            for (record* r = b->records; r != end; ++r) {
+                const u64 pd = r->pd_class / 8;
+                const unsigned c = r->pd_class % 8;
+                u64 byte = r->next / 8;
+                unsigned j = r->next % 8;
+                do {
+                    segment[byte] &= masks[c][j];
+                    byte += pd * wheel::strikes.gap[j] + wheel::strikes.step_carry[c][j];
+                    j = (j + 1) % 8;
+                } while (byte <= mask);
+                const u64 ahead = byte >> shift;
+                if (ahead > segments_left) {
+                    --records_;
+                    continue;
+                }
+                file((current_ + ahead) & (buckets_ - 1),
+                     {r->pd_class, static_cast<std::uint32_t>((byte & mask) * 8 + j)});
             }
-            file((current_ + ahead) % bucket_count,
-                 {r.pd_class, static_cast<std::uint32_t>(byte % segment_bytes * 8 + j)});
+            block* const older = b->older;
+            b->older = free_;
+            free_ = b;
+            b = older;
+            end = b == nullptr ? nullptr : std::end(b->records);
         }
-        block* const done = b;
-        b = b->next;
-        done->next = free_;
-        free_ = done;
     }
-    current_ = (current_ + 1) % bucket_count;
+    current_ = (current_ + 1) & (buckets_ - 1);
 }
 
 std::size_t bucket_sieving_primes::memory() const {
-    return blocks_made_ * sizeof(block);
+    return blocks_made_ * block_bytes;
 }
 
 }  // namespace zorvanteli

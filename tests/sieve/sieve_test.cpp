@@ -199,11 +199,18 @@ TEST(sieve, full_depth_windows_match_the_single_number_test) {
             u64 all = 0;
             while (sieve.next_segment(buffer, bits)) {
                 if (bits.shared_from != top) {
-                    if (bits.first) reader.reset(bits.low, bits.stop, bits.shared_from, bits.stop);
-                    reader.add_primes(integer_sqrt(std::min(bits.stop, bits.low + span - 1)));
-                    reader.strike(reinterpret_cast<std::uint8_t*>(buffer.get()));
+                    if (bits.first)
+                        reader.reset(bits.low, bits.stop, bits.shared_from, bits.stop,
+                                     bits.segment_bytes);
+                    reader.add_primes(
+                        integer_sqrt(std::min(bits.stop, bits.low + 30 * bits.segment_bytes - 1)));
+                    reader.strike(
+                        reinterpret_cast<std::uint8_t*>(buffer.get()),
+                        (std::min(bits.stop, bits.low + 30 * bits.segment_bytes - 1) - bits.low) /
+                                30 +
+                            1);
                 }
-                const u64 last = std::min(bits.stop, bits.low + span - 1);
+                const u64 last = std::min(bits.stop, bits.low + 30 * bits.segment_bytes - 1);
                 const survivors_taken taken = collect_survivors(buffer.get(), bits.words, bits.low,
                                                                 out.data(), out.size(), set);
                 ASSERT_EQ(taken.words, bits.words);
