@@ -80,16 +80,14 @@ double prime_count(double x) {
 // start: each prime above 2^22 with a multiple prime to 30 in the range. Below 8/30 of the
 // length they all have one; above, a prime p has one with odds of about (8/30) length / p, and
 // the sum of 1/p over primes is a difference of ln ln.
-double bucket_records(double length, double root) {
-    const double low = static_cast<double>(segmented_sieve::sieve_bound);
+double bucket_records(double length, double root, double low) {
     const double sure = std::clamp(length * 8 / 30, low, root);
     return prime_count(sure) - prime_count(low) +
            length * 8 / 30 * (std::log(std::log(root)) - std::log(std::log(sure)));
 }
 
-// The prime x above which the primes to `root` are the given share of those above 2^22.
-double prime_at_share(double share, double root) {
-    const double low = static_cast<double>(segmented_sieve::sieve_bound);
+// The prime x above which the primes to `root` are the given share of those above `low`.
+double prime_at_share(double share, double root, double low) {
     const double wanted = prime_count(low) + (1 - share) * (prime_count(root) - prime_count(low));
     double below = low, above = root;
     for (int i = 0; i < 40; ++i) {
@@ -114,20 +112,24 @@ sieve_stretch plan_stretch(u64 start, u64 quota, unsigned threads, bool shared) 
     if (reach >= room) return {};
     const u64 stop = start + static_cast<u64>(reach);
     const double root = static_cast<double>(integer_sqrt(stop));
-    // Where the bounded sieve reaches the root, it is exact already.
-    if (root <= static_cast<double>(segmented_sieve::sieve_bound)) return {};
+    const double low = static_cast<double>(segmented_sieve::full_depth_buckets_from(
+        segmented_sieve::full_depth_segment_bytes(start, stop)));
+    // Where the bounded sieve reaches the root, it is exact already; a full one pays there only
+    // to share the large primes' set-up with the writer, where they are many.
+    const bool exact = root <= static_cast<double>(segmented_sieve::sieve_bound);
+    if (exact && !(shared && root >= 2 * low && root >= (1 << 21))) return {};
 
     // A full sieve sets up every prime to the root, once per stretch; the stretch is as long as
     // the budget for their records allows.
     const double budget = bucket_memory_budget / 8;
     double stretches = 1;
-    while (stretches < 1e6 && bucket_records(reach / stretches, root) > budget) ++stretches;
+    while (stretches < 1e6 && bucket_records(reach / stretches, root, low) > budget) ++stretches;
     const double length = std::ceil(reach / stretches);
-    const double sieving_primes =
-        prime_count(root) - prime_count(static_cast<double>(segmented_sieve::sieve_bound));
+    const double sieving_primes = prime_count(root) - prime_count(low);
     // Wall times: a full sieve shared with the writer takes about half its work, set-up, sieve
     // and lines; confirming is shared by `threads` workers while the writer writes.
-    const double set_up = sieving_primes * set_up_ns + bucket_records(length, root) * record_ns;
+    const double set_up =
+        sieving_primes * set_up_ns + bucket_records(length, root, low) * record_ns;
     const double sieving = reach * sieve_ns_per_number;
     const double writing = count * write_ns_per_line;
     const double full_work = stretches * set_up + sieving + writing;
@@ -135,7 +137,7 @@ sieve_stretch plan_stretch(u64 start, u64 quota, unsigned threads, bool shared) 
     const double confirming = count * confirmation_ns(stop) + sieving;
     const double confirmed =
         threads <= 1 ? confirming + writing : std::max(confirming / threads, writing);
-    if (full >= confirmed) return {};
+    if (!exact && full >= confirmed) return {};
     sieve_stretch stretch{.stop = start + static_cast<u64>(length),
                           .depth = sieve_depth::full,
                           .holds_quota = stretches == 1};
@@ -145,8 +147,9 @@ sieve_stretch plan_stretch(u64 start, u64 quota, unsigned threads, bool shared) 
         const double lines = writing * std::min(length / reach, 1.0);
         const double share = std::clamp(
             (set_up + sieving * std::min(length / reach, 1.0) - lines) / (2 * set_up), 0.0, 0.9);
-        if (share > 0.05) stretch.shared_from = static_cast<u64>(prime_at_share(share, root));
+        if (share > 0.05) stretch.shared_from = static_cast<u64>(prime_at_share(share, root, low));
     }
+    if (exact && stretch.shared_from == top) return {};
     return stretch;
 }
 
@@ -162,14 +165,18 @@ search_plan plan_search(u64 start, u64 quota, unsigned processors) {
     if (start > (u64{1} << 32) &&
         static_cast<double>(quota) * std::log(static_cast<double>(start)) <= direct_search_numbers)
         return {.how = strategy::direct};
+    if (processors <= 1) return {.how = strategy::one_thread};
+    // A full sieve whose set-up the writer shares: even a search of milliseconds is mostly
+    // set-up there.
+    const sieve_stretch stretch = plan_stretch(start, quota, processors, true);
+    if (stretch.shared_from != top) return {.how = strategy::sieve_ahead, .workers = 1};
     const double work = end >= exact_below ? confirmation_cost * reach : reach;
-    if (processors <= 1 || work < pool_threshold) return {.how = strategy::one_thread};
+    if (work < pool_threshold) return {.how = strategy::one_thread};
     // Where the sieve alone proves the primes, writing the listing takes most of the time, and
     // workers whose text the writer must fetch from another core lose to one thread that writes
     // lines still in its cache (measured on two cores: a third slower shared); a second processor
     // sieves ahead for that thread instead.
-    if (static_cast<double>(start) + reach < exact_below ||
-        plan_stretch(start, quota, processors, true).depth == sieve_depth::full)
+    if (static_cast<double>(start) + reach < exact_below || stretch.depth == sieve_depth::full)
         return {.how = strategy::sieve_ahead, .workers = 1};
     return {.how = strategy::work_units,
             .workers = std::max(expected_units(start, reach, shared_units, processors), 1u),

@@ -107,8 +107,9 @@ void segmented_sieve::reset(u64 start, u64 stop, sieve_depth depth, u64 shared_f
     small_.clear();
     medium_.clear();
     large_.clear();
-    shared_from_ = full ? std::max(shared_from, sieve_bound) : top;
-    buckets_.reset(low_, stop, sieve_bound, full ? shared_from_ : sieve_bound, longest_);
+    buckets_from_ = full ? full_depth_buckets_from(longest_) : sieve_bound + 1;
+    shared_from_ = full ? std::max(shared_from, buckets_from_ - 1) : top;
+    buckets_.reset(low_, stop, buckets_from_ - 1, full ? shared_from_ : 0, longest_);
     first_segment_ = true;
 }
 
@@ -124,9 +125,10 @@ void segmented_sieve::extend_sieving_primes(u64 limit) {
 
 void segmented_sieve::activate_sieving_primes(u64 bound) {
     if (bound <= bound_) return;
-    const u64 own = std::min(bound, sieve_bound);
-    extend_sieving_primes(own);
-    if (bound > sieve_bound) buckets_.add_primes(bound);
+    // A full sieve's primes from buckets_from_ on are in its buckets.
+    const u64 own = std::min(bound, buckets_from_ - 1);
+    extend_sieving_primes(std::min(own, sieve_bound));
+    if (bound >= buckets_from_) buckets_.add_primes(bound);
     bound_ = bound;
     const auto from = sieving_primes_.begin() + static_cast<std::ptrdiff_t>(active_);
     const auto end = std::upper_bound(from, sieving_primes_.end(), own);

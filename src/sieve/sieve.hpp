@@ -4,6 +4,7 @@
 // the Baillie-PSW test confirms its survivors, which keeps memory small near 2^64.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -59,6 +60,12 @@ public:
     // they allow; but a quarter of a short range at most, so that a sieve that runs ahead hands
     // its reader the first ones soon.
     static std::size_t full_depth_segment_bytes(std::uint64_t start, std::uint64_t stop);
+    // A full sieve's primes from here on go in buckets: those that strike a segment of
+    // `segment_bytes` less than once a turn of the wheel, for which the large primes' loop,
+    // visiting each in every segment, would cost more than their strikes.
+    static constexpr std::uint64_t full_depth_buckets_from(std::size_t segment_bytes) {
+        return std::min(sieve_bound, std::uint64_t{8} * segment_bytes);
+    }
 
     // Primes are produced from `start` up to `stop`, both included.
     // A full sieve leaves the primes above `shared_from` to another thread, which strikes them
@@ -148,7 +155,8 @@ private:
     medium_sieving_primes medium_;
     large_sieving_primes large_;
     sieving_prime_generator generator_;  // of the primes up to sieve_bound
-    bucket_sieve buckets_;               // of a full sieve, the primes above sieve_bound
+    bucket_sieve buckets_;               // of a full sieve, the primes from buckets_from_ on
+    std::uint64_t buckets_from_ = sieve_bound;
     std::uint64_t shared_from_ = ~std::uint64_t{0};
     bool first_segment_ = false;
 };
