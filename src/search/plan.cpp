@@ -65,7 +65,7 @@ constexpr double record_ns = 7;
 // The rest of a full sieve's work, per number sieved, and the writer's, per line: formatting,
 // and handing the lines to the file and the console.
 constexpr double sieve_ns_per_number = 0.8;
-constexpr double write_ns_per_line = 25;
+constexpr double write_ns_per_line = 10;
 double confirmation_ns(u64 stop) {
     if (available(arithmetic::ifma)) return 100;
     return stop < (u64{1} << 62) ? 500 : 640;
