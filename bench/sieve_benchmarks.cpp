@@ -1,5 +1,5 @@
 // One sieve segment at three heights: the cost a long search pays per segment there, in numbers
-// sieved per nanosecond.
+// sieved per nanosecond; and a full sieve's whole range, per prime.
 #include <benchmark/benchmark.h>
 
 #include <limits>
@@ -63,6 +63,24 @@ void sieve_segment_at_10_to_18(benchmark::State& state) {
     drain_one_segment(state, 1'000'000'000'000'000'000);
 }
 BENCHMARK(sieve_segment_at_10_to_18)->Unit(benchmark::kMillisecond);
+
+// A full sieve over a range of 3 * 10^8 numbers, its set-up and every segment: the cost per prime
+// of the sieve that proves the primes alone, against the confirmation's above.
+void full_sieve(benchmark::State& state, u64 start) {
+    constexpr u64 length = 300'000'000;
+    std::vector<u64> primes;
+    std::int64_t found = 0;
+    for (auto _ : state) {
+        segmented_sieve sieve{start, start + length, best_instruction_set(), sieve_depth::full};
+        while (sieve.next_primes(primes, std::numeric_limits<std::size_t>::max())) {
+            found += static_cast<std::int64_t>(primes.size());
+            primes.clear();
+        }
+    }
+    state.SetItemsProcessed(found);
+}
+BENCHMARK_CAPTURE(full_sieve, at_10_to_15, 1'000'000'000'000'000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(full_sieve, at_10_to_17, 100'000'000'000'000'000)->Unit(benchmark::kMillisecond);
 
 // The parts that have a vector kernel, with each set of instructions the processor runs.
 const char* name_of(instruction_set set) {
