@@ -94,6 +94,22 @@ bool takes_more(int fd, int milliseconds) {
 }
 #endif
 
+#ifdef __GLIBC__
+// glibc gives every new thread a stack as large as the main thread's limit, commonly 8 MiB; the
+// search's threads need a few KiB and run on 40 KiB. Where the address space is limited
+// (ulimit -v), such stacks would cost threads, or the memory of their sieves and text.
+void keep_thread_stacks_small() {
+    constexpr std::size_t thread_stack = std::size_t{256} << 10;
+    pthread_attr_t defaults;
+    if (::pthread_getattr_default_np(&defaults) != 0) return;
+    std::size_t size = 0;
+    if (::pthread_attr_getstacksize(&defaults, &size) == 0 && size > thread_stack &&
+        ::pthread_attr_setstacksize(&defaults, thread_stack) == 0)
+        static_cast<void>(::pthread_setattr_default_np(&defaults));
+    ::pthread_attr_destroy(&defaults);
+}
+#endif
+
 // Waits for a console that refused a write for the moment: until it takes more, or briefly,
 // so that an interrupt that came just before the wait is still seen soon.
 void wait_for_console() {
@@ -195,6 +211,9 @@ public:
         for (int fd = 0; fd <= 2; ++fd)
             if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF)
                 static_cast<void>(::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY));
+#endif
+#ifdef __GLIBC__
+        keep_thread_stacks_small();
 #endif
     }
 
