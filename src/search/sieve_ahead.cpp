@@ -145,8 +145,8 @@ search_outcome search_primes_ahead(u64 start, u64 quota, prime_sink& sink,
             if (options.worker_started) options.worker_started();
             ring.fill(start, quota);
         }};
-    } catch (const std::system_error&) {
-        return search_primes(start, quota, sink);  // no thread to spare: all on this one
+    } catch (const std::exception&) {              // no thread to spare, or no memory for one
+        return search_primes(start, quota, sink);  // all on this one
     }
     struct ender {
         segment_ring& ring;
