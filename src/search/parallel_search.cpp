@@ -141,7 +141,9 @@ std::optional<search_outcome> search_in_parallel(std::uint64_t start,
     if (!units.leave({}, {})) sink.stop();
     const search_outcome outcome = sink.hand_over();
     for (std::jthread& worker : workers) worker.join();
-    if (const std::exception_ptr failure = units.failure()) std::rethrow_exception(failure);
+    // A failure after the listing was complete, as the workers were ending, lost nothing.
+    if (const std::exception_ptr failure = units.failure(); failure && outcome.stopped)
+        std::rethrow_exception(failure);
     return outcome;
 }
 
