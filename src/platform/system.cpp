@@ -26,6 +26,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <link.h>
 #include <poll.h>
 #include <pthread.h>
 #include <unistd.h>
@@ -95,16 +96,31 @@ bool takes_more(int fd, int milliseconds) {
 #endif
 
 #ifdef __GLIBC__
+// The thread-local storage of the program and its libraries that glibc carves out of every
+// thread's stack: a few hundred bytes here, far more under ThreadSanitizer.
+std::size_t static_thread_storage() {
+    std::size_t bytes = 0;
+    ::dl_iterate_phdr(
+        [](dl_phdr_info* module, std::size_t, void* total) {
+            for (int i = 0; i < module->dlpi_phnum; ++i)
+                if (module->dlpi_phdr[i].p_type == PT_TLS)
+                    *static_cast<std::size_t*>(total) +=
+                        module->dlpi_phdr[i].p_memsz + module->dlpi_phdr[i].p_align;
+            return 0;
+        },
+        &bytes);
+    return bytes;
+}
+
 // glibc gives every new thread a stack as large as the main thread's limit, commonly 8 MiB; the
-// search's threads need a few KiB and run on 40 KiB. Where the address space is limited
-// (ulimit -v), such stacks would cost threads, or the memory of their sieves and text.
-void keep_thread_stacks_small() {
-    constexpr std::size_t thread_stack = std::size_t{256} << 10;
+// search's threads run on 40 KiB. Where the address space is limited (ulimit -v), such stacks
+// would cost threads, or the memory of their sieves and text; a limit far smaller would leave
+// ThreadSanitizer's threads no room. 256 KiB beyond the thread-local storage suit both.
+void set_thread_stacks() {
     pthread_attr_t defaults;
     if (::pthread_getattr_default_np(&defaults) != 0) return;
-    std::size_t size = 0;
-    if (::pthread_attr_getstacksize(&defaults, &size) == 0 && size > thread_stack &&
-        ::pthread_attr_setstacksize(&defaults, thread_stack) == 0)
+    if (::pthread_attr_setstacksize(&defaults,
+                                    (std::size_t{256} << 10) + static_thread_storage()) == 0)
         static_cast<void>(::pthread_setattr_default_np(&defaults));
     ::pthread_attr_destroy(&defaults);
 }
@@ -213,7 +229,7 @@ public:
                 static_cast<void>(::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY));
 #endif
 #ifdef __GLIBC__
-        keep_thread_stacks_small();
+        set_thread_stacks();
 #endif
     }
 

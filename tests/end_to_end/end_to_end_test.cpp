@@ -357,7 +357,8 @@ TEST(faults, failed_console_write_is_waited_out_or_ends_the_console) {
 }
 
 TEST(faults, small_stack_suffices_on_every_path) {
-    // 40 KiB, which glibc also gives each new thread: the sieve that runs ahead and the workers.
+    // 40 KiB for the main thread; the sieve that runs ahead and the workers get stacks of their
+    // own size.
     const std::tuple<std::string, std::uint64_t, int> searches[] = {
         {"10", 11, 1},
         {"1000000000000", 1000000000039, 0},
