@@ -24,7 +24,11 @@ namespace {
 // any. Whoever leaves units to search and no worker behind must end the search.
 class unit_dispenser {
 public:
-    unit_dispenser(std::uint64_t start, const unit_sizes& sizes) : plan_{start, sizes} {}
+    // Room for a unit given back by each of `workers`, so that giving one back cannot fail.
+    unit_dispenser(std::uint64_t start, const unit_sizes& sizes, unsigned workers)
+        : plan_{start, sizes} {
+        given_back_.reserve(workers);
+    }
 
     // Counts one more worker: each thread to start, and the calling thread while it starts
     // them, so that nobody is left alone with a unit given back before they have all started.
@@ -123,8 +127,8 @@ void search_units(unit_dispenser& units, const parallel_options& options, unit_s
 
 std::optional<search_outcome> search_in_parallel(std::uint64_t start,
                                                  const parallel_options& options, unit_sink& sink) {
-    unit_dispenser units{start, options.sizes};
     const unsigned threads = std::max(options.threads, 1u);
+    unit_dispenser units{start, options.sizes, threads};
     std::vector<std::jthread> workers;
     workers.reserve(threads);
     units.join();  // the calling thread, until every worker has started
