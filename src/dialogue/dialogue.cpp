@@ -1,6 +1,7 @@
 // The dialogue flow, and the two destinations of the listing: result file and console.
 #include "dialogue/dialogue.hpp"
 
+#include <new>
 #include <string>
 
 #include "dialogue/console_buffer.hpp"
@@ -101,11 +102,19 @@ int run_dialogue(std::istream& in, std::ostream& out, std::ostream& err, system_
     // the run; the file already holds all that the console shows.
     system.catch_interrupts(
         [&file, &system](int signal) { end_interrupted(file, system, signal); });
-    const search_outcome outcome =
-        list_primes(start, quota, to_file, to_console,
-                    {.threads = system.processors(),
-                     .worker_started = [&system] { system.keep_interrupts_off_this_thread(); },
-                     .stop_requested = [&system] { return system.pending_interrupt() != 0; }});
+    search_outcome outcome;
+    bool out_of_memory = false;
+    try {
+        outcome =
+            list_primes(start, quota, to_file, to_console,
+                        {.threads = system.processors(),
+                         .worker_started = [&system] { system.keep_interrupts_off_this_thread(); },
+                         .stop_requested = [&system] { return system.pending_interrupt() != 0; }});
+    } catch (const std::bad_alloc&) {
+        // The search has freed its memory and handed on whole lines; the run ends as after a
+        // file failure.
+        out_of_memory = true;
+    }
     system.release_interrupts();
 
     // An interrupt that came as the search ended is honoured here, after the file is complete.
@@ -115,6 +124,10 @@ int run_dialogue(std::istream& in, std::ostream& out, std::ostream& err, system_
         return 128 + signal;  // only if the signal did not end the process
     }
     if (!file.close()) report(file);
+    if (out_of_memory) {
+        out.flush();  // after what the console shows
+        err << out_of_memory_message(file) << std::flush;
+    }
 
     if (outcome.reached_end)
         out << "Reached 18446744073709551615, the largest number that can be searched; found "
@@ -122,7 +135,7 @@ int run_dialogue(std::istream& in, std::ostream& out, std::ostream& err, system_
     out << '\n' << closing_prompt << std::flush;
     in.ignore(1, '\n');
     in.get();
-    return file.failed() ? 1 : 0;
+    return file.failed() || out_of_memory ? 1 : 0;
 }
 
 int run_dialogue() {

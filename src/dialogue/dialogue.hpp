@@ -10,7 +10,7 @@ namespace zorvanteli {
 void print_banner(std::ostream& out);
 
 // Runs the dialogue once and returns the exit status: 0 when the result file holds the whole
-// listing, 1 when it could not be created or completely written.
+// listing, 1 when it could not be created or completely written, or memory ran out.
 int run_dialogue(std::istream& in, std::ostream& out, std::ostream& err, system_seam& system);
 int run_dialogue();  // on the real console
 

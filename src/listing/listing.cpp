@@ -50,13 +50,16 @@ void listing_writer::flush() {
     lines_ = 0;
 }
 
-search_outcome list_primes(std::uint64_t start, std::uint64_t quota, line_sink& file,
-                           line_sink& console, const listing_options& options) {
-    const search_plan plan = plan_search(start, quota, options.threads);
-    if (plan.how != strategy::work_units) {
-        listing_writer listing{file, console, {.stop_requested = options.stop_requested}};
-        search_outcome outcome;
-        switch (plan.how) {
+namespace {
+
+// The strategies that write the listing through one block on the calling thread.
+search_outcome list_on_this_thread(strategy how, std::uint64_t start, std::uint64_t quota,
+                                   line_sink& file, line_sink& console,
+                                   const listing_options& options) {
+    listing_writer listing{file, console, {.stop_requested = options.stop_requested}};
+    search_outcome outcome;
+    try {
+        switch (how) {
             case strategy::direct:
                 outcome = search_directly(start, quota, listing);
                 break;
@@ -67,9 +70,21 @@ search_outcome list_primes(std::uint64_t start, std::uint64_t quota, line_sink& 
             default:
                 outcome = search_primes(start, quota, listing);
         }
-        listing.flush();
-        return outcome;
+    } catch (...) {
+        listing.flush();  // the lines found up to the failure, whole, as after an interrupt
+        throw;
     }
+    listing.flush();
+    return outcome;
+}
+
+}  // namespace
+
+search_outcome list_primes(std::uint64_t start, std::uint64_t quota, line_sink& file,
+                           line_sink& console, const listing_options& options) {
+    const search_plan plan = plan_search(start, quota, options.threads);
+    if (plan.how != strategy::work_units)
+        return list_on_this_thread(plan.how, start, quota, file, console, options);
     // Text for a unit per worker, and two chunks for the unit being written.
     constexpr std::size_t chunk_size = std::size_t{256} << 10;
     ordered_writer writer{
@@ -80,10 +95,15 @@ search_outcome list_primes(std::uint64_t start, std::uint64_t quota, line_sink& 
          .chunk_size = chunk_size,
          .max_chunks = 2 + plan.workers * (plan.units.text_bytes / chunk_size + 1),
          .stop_requested = options.stop_requested}};
-    return search_in_parallel(
-        start,
-        {.threads = plan.workers, .worker_started = options.worker_started, .sizes = plan.units},
-        writer);
+    if (const std::optional<search_outcome> outcome =
+            search_in_parallel(start,
+                               {.threads = plan.workers,
+                                .worker_started = options.worker_started,
+                                .sizes = plan.units},
+                               writer))
+        return *outcome;
+    // Not one worker thread could be started: this one searches alone.
+    return list_on_this_thread(strategy::one_thread, start, quota, file, console, options);
 }
 
 }  // namespace zorvanteli

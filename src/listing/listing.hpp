@@ -63,7 +63,9 @@ struct listing_options {
 };
 
 // Lists the `quota` primes from `start` (fewer when the range ends first): every line to
-// `file` before it goes to `console`, in ascending order.
+// `file` before it goes to `console`, in ascending order. With fewer threads where no more can
+// be had, or memory for their work; where memory runs out all the same, std::bad_alloc ends
+// the search after the lines found up to then, or up to the first gap, have been handed on.
 search_outcome list_primes(std::uint64_t start, std::uint64_t quota, line_sink& file,
                            line_sink& console, const listing_options& options);
 

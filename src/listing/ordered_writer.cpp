@@ -3,6 +3,7 @@
 #include "listing/ordered_writer.hpp"
 
 #include <algorithm>
+#include <new>
 
 namespace zorvanteli {
 namespace {
@@ -26,15 +27,19 @@ public:
     unit_text text;
     std::uint64_t next_unit;  // the unit it holds, or is kept for while free
     bool in_use = false;
-    bool last = false;      // the unit ends at 2^64 - 1
-    bool complete = false;  // every prime of the unit is in the text
+    std::size_t chunks = 0;  // the chunks it holds
+    bool last = false;       // the unit ends at 2^64 - 1
+    bool complete = false;   // every prime of the unit is in the text
 
 private:
     ordered_writer& owner_;
 };
 
 ordered_writer::ordered_writer(line_sink& file, line_sink& console, options opts)
-    : file_{file}, console_{console}, options_{std::move(opts)} {
+    : file_{file},
+      console_{console},
+      options_{std::move(opts)},
+      chunk_limit_{std::max<std::size_t>(options_.max_chunks, 3)} {
     const std::size_t count = std::max<std::size_t>(options_.units_in_flight, 1);
     for (std::size_t i = 0; i < count; ++i) slots_.push_back(std::make_unique<slot>(*this, i));
 }
@@ -46,25 +51,47 @@ std::size_t ordered_writer::chunks_made() const {
     return chunks_.size();
 }
 
-text_chunk* ordered_writer::chunk_for(std::unique_lock<std::mutex>& lock, std::uint64_t unit) {
-    // Two chunks are kept for the unit being written: one to fill while the writer writes the
-    // other. It frees the chunks, so it must never wait for the others.
-    const std::size_t limit = std::max<std::size_t>(options_.max_chunks, 3);
-    workers_wake_.wait(lock, [&] {
-        return over_ || chunks_in_use_ < limit - 2 || (unit == head_ && chunks_in_use_ < limit);
-    });
-    if (over_) return nullptr;
-    ++chunks_in_use_;
-    if (free_chunks_.empty())
-        return chunks_.emplace_back(new text_chunk{options_.chunk_size}).get();
-    text_chunk* const chunk = free_chunks_.back();
-    free_chunks_.pop_back();
-    return chunk;
+text_chunk* ordered_writer::chunk_for(std::unique_lock<std::mutex>& lock, slot& unit) {
+    for (;;) {
+        if (over_) return nullptr;
+        // The units after the one being written leave two chunks to it: one to fill while the
+        // writer writes the other. It is the one whose chunks the writer frees, so it must
+        // never wait for the others.
+        const std::size_t spare = unit.next_unit == head_ ? 0 : 2;
+        if (chunks_in_use_ + 1 + spare <= chunks_.size()) {
+            text_chunk* const chunk = free_chunks_.back();
+            free_chunks_.pop_back();
+            ++chunks_in_use_;
+            ++unit.chunks;
+            return chunk;
+        }
+        if (chunks_.size() < chunk_limit_ && make_chunk()) continue;
+        // Fewer than two chunks could be made: the writer has none of this unit's to free.
+        if (memory_short_ && spare == 0 && unit.chunks < 2) throw std::bad_alloc{};
+        workers_wake_.wait(lock);
+    }
 }
 
-void ordered_writer::free_chunk(text_chunk& chunk) {
+bool ordered_writer::make_chunk() {
+    try {
+        if (options_.making_chunk) options_.making_chunk();
+        free_chunks_.reserve(chunks_.size() + 1);
+        free_chunks_.push_back(
+            chunks_.emplace_back(std::make_unique<text_chunk>(options_.chunk_size)).get());
+        return true;
+    } catch (const std::bad_alloc&) {
+        // Memory ran out: the search goes on with the chunks there are, which the writer frees
+        // in turn.
+        memory_short_ = true;
+        chunk_limit_ = chunks_.size();
+        return false;
+    }
+}
+
+void ordered_writer::free_chunk(slot& unit, text_chunk& chunk) {
     free_chunks_.push_back(&chunk);
     --chunks_in_use_;
+    --unit.chunks;
     workers_wake_.notify_all();
 }
 
@@ -73,7 +100,7 @@ prime_sink* ordered_writer::open(const work_unit& unit) {
     slot& s = *slots_[unit.index % slots_.size()];
     // Kept for this unit: a later unit that comes first must not take it.
     workers_wake_.wait(lock, [&] { return over_ || (!s.in_use && s.next_unit == unit.index); });
-    text_chunk* const first = chunk_for(lock, unit.index);
+    text_chunk* const first = chunk_for(lock, s);
     if (first == nullptr) return nullptr;
     s.in_use = true;
     s.last = unit.last;
@@ -104,7 +131,7 @@ bool ordered_writer::fill(slot& unit, std::span<const std::uint64_t> primes) {
         if (primes.empty()) return true;
         // The chunk is full: go on in another; the full one is ready for the writer.
         std::unique_lock lock{mutex_};
-        text_chunk* const next = chunk_for(lock, unit.next_unit);
+        text_chunk* const next = chunk_for(lock, unit);
         if (next == nullptr) return false;
         unit.text.extend(*next);
         tell_writer(unit.next_unit);
@@ -115,6 +142,13 @@ bool ordered_writer::fill(slot& unit, std::span<const std::uint64_t> primes) {
 void ordered_writer::write(std::string_view bytes, std::uint64_t lines) {
     file_.write(bytes, lines);
     console_.write(bytes, lines);
+}
+
+void ordered_writer::stop() {
+    const std::lock_guard lock{mutex_};
+    stopping_ = true;
+    ++changes_;
+    writer_wakes_.notify_one();
 }
 
 void ordered_writer::end() {
@@ -140,9 +174,11 @@ search_outcome ordered_writer::hand_over() {
         const bool opened = s.in_use && s.next_unit == head_;
         const bool complete = opened && s.complete;
         const std::uint64_t seen_changes = changes_;
+        const bool stopping = stopping_;
         lock.unlock();
 
-        if (!outcome.stopped && options_.stop_requested && options_.stop_requested()) {
+        if (!outcome.stopped &&
+            (stopping || (options_.stop_requested && options_.stop_requested()))) {
             outcome.stopped = true;
             end();  // the workers stop; what they have published still counts
         }
@@ -169,7 +205,7 @@ search_outcome ordered_writer::hand_over() {
             if (more) {
                 text_chunk& done = s.text.next_chunk();
                 lock.lock();
-                free_chunk(done);
+                free_chunk(s, done);
                 lock.unlock();
             } else {
                 unit_done = complete;
@@ -181,7 +217,7 @@ search_outcome ordered_writer::hand_over() {
                 return outcome;
             }
             lock.lock();
-            free_chunk(*s.text.reading());
+            free_chunk(s, *s.text.reading());
             s.in_use = false;
             s.next_unit = head_ + slots_.size();
             ++head_;

@@ -84,7 +84,8 @@ public:
 };
 
 // The real operating system. The first call also makes a vanished console or a file-size
-// limit show up as write errors instead of killing the process.
+// limit show up as write errors instead of killing the process, and gives the threads started
+// from then on stacks of a size of their own, small.
 system_seam& real_system();
 
 }  // namespace zorvanteli

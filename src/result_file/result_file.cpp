@@ -73,10 +73,24 @@ std::string write_failure_message(const result_file& file) {
     return "Could not write the result file \"" + file.name() + "\": " + reason + "\n";
 }
 
-std::string interrupt_message(const result_file& file) {
-    if (!file.created()) return "Interrupted; nothing was saved.\n";
-    return "Interrupted; " + std::to_string(file.lines_saved()) + " primes were saved in \"" +
+namespace {
+
+// "`why`; K primes were saved in "NAME"." with what the file holds.
+std::string saved_message(std::string_view why, const result_file& file) {
+    std::string text{why};
+    if (!file.created()) return text + "; nothing was saved.\n";
+    return text + "; " + std::to_string(file.lines_saved()) + " primes were saved in \"" +
            file.name() + "\".\n";
+}
+
+}  // namespace
+
+std::string interrupt_message(const result_file& file) {
+    return saved_message("Interrupted", file);
+}
+
+std::string out_of_memory_message(const result_file& file) {
+    return saved_message("Out of memory", file);
 }
 
 }  // namespace zorvanteli

@@ -55,4 +55,7 @@ std::string write_failure_message(const result_file& file);
 // The line that tells the user what an interrupt left in the file.
 std::string interrupt_message(const result_file& file);
 
+// The line that tells the user that memory ran out and what the file holds.
+std::string out_of_memory_message(const result_file& file);
+
 }  // namespace zorvanteli

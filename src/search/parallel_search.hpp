@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "search/search.hpp"
 #include "search/work_units.hpp"
@@ -25,6 +26,9 @@ public:
     // On the calling thread, while the workers search: returns once the search is over. From
     // then on open() returns null and take() false, so that every worker soon ends.
     virtual search_outcome hand_over() = 0;
+    // On a worker that cannot go on, or the calling thread: ends the search as an interrupt
+    // does, so that hand_over() hands on the lines up to the first gap and returns soon.
+    virtual void stop() = 0;
 };
 
 struct parallel_options {
@@ -35,8 +39,11 @@ struct parallel_options {
 };
 
 // The search from `start` to the end of the range, cut into work units that worker threads
-// take in order; `sink` decides the quota.
-search_outcome search_in_parallel(std::uint64_t start, const parallel_options& options,
-                                  unit_sink& sink);
+// take in order; `sink` decides the quota. With fewer threads than asked for when no more can
+// be had, or when a worker cannot have the memory for its sieve; nothing, having searched
+// nothing, when not one can. What ends a worker in the middle of the search (std::bad_alloc)
+// is rethrown here once the sink has handed on what came before the first gap.
+std::optional<search_outcome> search_in_parallel(std::uint64_t start,
+                                                 const parallel_options& options, unit_sink& sink);
 
 }  // namespace zorvanteli

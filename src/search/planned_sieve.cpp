@@ -2,6 +2,7 @@
 #include "search/planned_sieve.hpp"
 
 #include <algorithm>
+#include <new>
 #include <utility>
 
 namespace zorvanteli {
@@ -10,23 +11,52 @@ planned_sieve::planned_sieve(std::uint64_t start, std::uint64_t quota, stretch_p
     : quota_{quota},
       planner_{std::move(planner)},
       stretch_{planner_(start, quota)},
-      sieve_{start, stretch_.stop, best_instruction_set(), stretch_.depth, stretch_.shared_from} {}
+      resume_{start},
+      sieve_{std::in_place,          start,          stretch_.stop,
+             best_instruction_set(), stretch_.depth, stretch_.shared_from} {}
+
+bool planned_sieve::bounded_instead() {
+    if (stretch_.depth != sieve_depth::full) return false;
+    stretch_ = {};
+    sieve_.reset();  // its memory first
+    sieve_.emplace(resume_, stretch_.stop, best_instruction_set(), stretch_.depth);
+    return true;
+}
+
+template <class Step>
+auto planned_sieve::short_of_memory_bounded(Step step) {
+    for (;;) {
+        try {
+            return step();
+        } catch (const std::bad_alloc&) {
+            if (!bounded_instead()) throw;
+        }
+    }
+}
 
 void planned_sieve::next_stretch(std::uint64_t found) {
     const std::uint64_t start = stretch_.stop + 1;
     stretch_ = planner_(start, quota_ - std::min(found, quota_ - 1));
-    sieve_.reset(start, stretch_.stop, stretch_.depth, stretch_.shared_from);
+    resume_ = start;
+    short_of_memory_bounded([&] {
+        sieve_->reset(start, stretch_.stop, stretch_.depth, stretch_.shared_from);
+        return true;
+    });
 }
 
 std::size_t planned_sieve::next_primes(std::span<std::uint64_t> out) {
-    const std::size_t count = sieve_.next_primes(out);
+    const std::size_t count = short_of_memory_bounded([&] { return sieve_->next_primes(out); });
+    if (count != 0) resume_ = out[count - 1] + 1;
     found_ += count;
     return count;
 }
 
 bool planned_sieve::next_segment(std::unique_ptr<std::uint64_t[]>& buffer,
                                  segmented_sieve::segment_bits& bits) {
-    if (!sieve_.next_segment(buffer, bits)) return false;
+    if (!short_of_memory_bounded([&] { return sieve_->next_segment(buffer, bits); })) return false;
+    // A full sieve's segments are all as long but the last.
+    if (bits.words != 0)
+        resume_ = std::min(bits.stop, bits.low + (30 * std::uint64_t{bits.segment_bytes} - 1)) + 1;
     const bool sure = !bits.confirm && bits.shared_from == ~std::uint64_t{0};
     found_ += bits.leading_count + (sure ? bits.survivors : 0);
     return true;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 
 #include "search/plan.hpp"
@@ -26,7 +27,7 @@ public:
 
     const sieve_stretch& stretch() const { return stretch_; }
     // The current stretch is sieved through.
-    bool stretch_done() const { return sieve_.finished(); }
+    bool stretch_done() const { return sieve_->finished(); }
     // And it was the last: 2^64 - 1 has been passed.
     bool finished() const { return stretch_done() && stretch_.stop == ~std::uint64_t{0}; }
     // Goes on from where the current stretch ended, `found` of the quota found so far.
@@ -37,11 +38,20 @@ public:
     std::uint64_t found() const { return found_; }
 
 private:
+    // A bounded sieve to the end of the range takes over from the first number not handed out,
+    // where a full one ran out of memory; false where the sieve was bounded already.
+    bool bounded_instead();
+    // `step` of the sieve, taken again by a bounded sieve where a full one runs out of memory.
+    template <class Step>
+    auto short_of_memory_bounded(Step step);
+
     std::uint64_t quota_;
     stretch_planner planner_;
     std::uint64_t found_ = 0;
     sieve_stretch stretch_;
-    segmented_sieve sieve_;
+    std::uint64_t resume_;  // the first number not handed out yet
+    // Not movable, and a full one's memory must go before a bounded one takes over.
+    std::optional<segmented_sieve> sieve_;
 };
 
 }  // namespace zorvanteli

@@ -181,27 +181,49 @@ private:
     std::exception_ptr failure_;
 };
 
+// Remembers whether any prime went on: until then a search that fails may start over.
+class watched_sink final : public prime_sink {
+public:
+    explicit watched_sink(prime_sink& sink) : sink_{sink} {}
+    bool take(std::span<const u64> primes) override {
+        handed_on_ = handed_on_ || !primes.empty();
+        return sink_.take(primes);
+    }
+    bool handed_on() const { return handed_on_; }
+
+private:
+    prime_sink& sink_;
+    bool handed_on_ = false;
+};
+
+search_outcome sieve_ahead(u64 start, u64 quota, prime_sink& sink,
+                           const sieve_ahead_options& options, const stretch_planner& planner) {
+    segment_ring ring{options.segments};
+    const std::jthread sieve_thread{[&] {
+        if (options.worker_started) options.worker_started();
+        ring.fill(start, quota, planner);
+    }};
+    struct ender {
+        segment_ring& ring;
+        ~ender() { ring.end(); }  // before the sieve's thread is joined, however this ends
+    } const ending{ring};
+    return ring.read(start, quota, planner, sink);
+}
+
 }  // namespace
 
 search_outcome search_primes_ahead(u64 start, u64 quota, prime_sink& sink,
                                    const sieve_ahead_options& options) {
     if (quota == 0) return {};
     const stretch_planner planner = options.planner ? options.planner : stretches_for(true);
-    segment_ring ring{options.segments};
-    std::jthread sieve_thread;
+    watched_sink watched{sink};
     try {
-        sieve_thread = std::jthread{[&] {
-            if (options.worker_started) options.worker_started();
-            ring.fill(start, quota, planner);
-        }};
-    } catch (const std::system_error&) {
-        return search_primes(start, quota, sink);  // no thread to spare: all on this one
+        return sieve_ahead(start, quota, watched, options, planner);
+    } catch (const std::exception&) {  // no thread to spare, or no memory for its sieve or ours
+        if (watched.handed_on()) throw;
     }
-    struct ender {
-        segment_ring& ring;
-        ~ender() { ring.end(); }  // before the sieve's thread is joined, however this ends
-    } const ending{ring};
-    return ring.read(start, quota, planner, sink);
+    // All on this thread, once the sieve ahead and its memory are gone.
+    return search_primes(start, quota, sink);
 }
 
 }  // namespace zorvanteli

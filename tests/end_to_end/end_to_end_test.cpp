@@ -357,7 +357,8 @@ TEST(faults, failed_console_write_is_waited_out_or_ends_the_console) {
 }
 
 TEST(faults, small_stack_suffices_on_every_path) {
-    // 40 KiB, which glibc also gives each new thread: the sieve that runs ahead and the workers.
+    // 40 KiB for the main thread; the sieve that runs ahead and the workers get stacks of their
+    // own size.
     const std::tuple<std::string, std::uint64_t, int> searches[] = {
         {"10", 11, 1},
         {"1000000000000", 1000000000039, 0},
@@ -537,6 +538,52 @@ TEST(faults, interrupt_after_a_file_failure_tells_what_the_file_holds) {
     EXPECT_EQ(limited.err, prefix + name + "\": File too large\n" + saved_message(858, name));
 }
 
+// Where memory runs out, the search makes do with fewer threads and smaller buffers; where even
+// those cannot be had, it stops with the whole lines found up to then in the file and on the
+// console, says so in one line, and the run ends with exit status 1.
+TEST(faults, memory_running_out_ends_the_run_cleanly) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer's shadow memory does not fit in a limited address space";
+#else
+    struct memory_case {
+        std::string start;
+        std::uint64_t quota, first;
+        rlim_t mebibytes;
+        bool completes;
+    };
+    const memory_case cases[] = {
+        // The sieve ahead by the primes to 2^22, and where a full sieve would not fit.
+        {"1000000000000", 3000000, 1000000000039, 16, true},
+        {"1000000000000000", 1000000, 1000000000000037, 16, true},
+        {"1000000000000000000", 3000000, 1000000000000000003, 24, true},
+        // Workers on the survivors' tests.
+        {"10000000000000000000", 3000000, 10000000000000000051u, 16, true},
+        {"1000000000000", 3000000, 1000000000039, 8, false},
+        {"1000000000000000000", 3000000, 1000000000000000003, 10, false},
+        {"10000000000000000000", 3000000, 10000000000000000051u, 8, false},
+    };
+    for (const auto& [start, quota, first, mebibytes, completes] : cases) {
+        SCOPED_TRACE(start + " in " + std::to_string(mebibytes) + " MiB");
+        const outcome r = run(start + "\n" + std::to_string(quota) + "\n\n",
+                              {.processors = 2, .address_space_limit = mebibytes << 20});
+        if (completes) {
+            expect_complete_run(r, asked, listing_of(r, quota, first));
+            continue;
+        }
+        EXPECT_EQ(r.ended, "exit 1");
+        const std::string name = only_file(r);
+        ASSERT_FALSE(name.empty());
+        const std::string& file = r.files.at(name);
+        const auto lines = static_cast<std::uint64_t>(std::ranges::count(file, '\n'));
+        if (lines != 0) expect_interrupted_listing(file, first);
+        EXPECT_LT(lines, quota);
+        EXPECT_EQ(r.err, "Out of memory; " + std::to_string(lines) + " primes were saved in \"" +
+                             name + "\".\n");
+        EXPECT_TRUE(same_text(r.out, console(asked, file)));
+    }
+#endif
+}
+
 // One search thread per processor the program may run on, and none when it may use only one.
 TEST(threads, follow_the_processors_the_program_may_use) {
 #ifdef __linux__
@@ -567,6 +614,46 @@ TEST(threads, follow_the_processors_the_program_may_use) {
     }
 #else
     GTEST_SKIP() << "reads /proc";
+#endif
+}
+
+// Where no thread, or not every one, can be started, the search goes on with those it has, the
+// calling thread at least.
+TEST(threads, too_few_to_be_had_still_list_everything) {
+#ifdef __SANITIZE_THREAD__
+    GTEST_SKIP() << "its runtime needs a thread of its own";
+#else
+#ifdef __SANITIZE_ADDRESS__
+    ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1);  // LeakSanitizer needs a thread at exit
+#endif
+    // clone3, and clone where the C library falls back to it, fail from the `when`th call on.
+    const auto refused_from = [](const std::string& when) -> std::vector<std::string> {
+        if (*STRACE_PROGRAM == '\0') return {};
+        return {STRACE_PROGRAM,
+                "-fqq",
+                "-o/dev/null",
+                "-etrace=clone,clone3",
+                "-einject=clone3:error=EAGAIN:when=" + when,
+                "-einject=clone:error=EAGAIN:when=" + when,
+                ZORVANTELI_PROGRAM};
+    };
+    const std::tuple<std::string, launch, std::vector<std::string>> refusals[] = {
+        {"one process for its user", {.process_limit = 1}, program_command()},
+        {"every thread", {}, refused_from("1+")},
+        {"the first thread", {}, refused_from("1")},
+        {"the second thread and later", {}, refused_from("2+")},
+    };
+    for (auto [what, how, command] : refusals) {
+        SCOPED_TRACE(what);
+        if (command.empty()) continue;  // strace is not installed
+        scratch_folder folder;
+        fs::permissions(folder.path(), fs::perms::all);  // nobody may have to create the file
+        how.folder = folder.path();
+        how.processors = 2;
+        outcome r = run("10000000000000000000\n1000000\n\n", how, command);
+        r.files = folder.files();
+        expect_complete_run(r, asked, listing_of(r, 1000000, 10000000000000000051u));
+    }
 #endif
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -199,6 +200,10 @@ struct launch {
     fs::path folder = {};    // empty: a scratch folder of its own
     int processors = 0;      // the first this many of the test's processors; 0: all of them
     rlim_t stack_limit = 0;  // the stack's size limit, also new threads' stack size; 0: inherited
+    rlim_t address_space_limit = RLIM_INFINITY;  // what `prlimit --as` sets: memory, in effect
+    // The processes and threads its user may have, as `prlimit --nproc` sets it. Root is not
+    // held to it: the program then runs as nobody, as `setpriv --reuid` would start it.
+    rlim_t process_limit = RLIM_INFINITY;
 };
 
 struct outcome {
@@ -263,6 +268,18 @@ public:
                 ::sched_setaffinity(0, sizeof some, &some);
             }
 #endif
+            if (how.process_limit != RLIM_INFINITY) {
+                const rlimit processes{how.process_limit, how.process_limit};
+                ::setrlimit(RLIMIT_NPROC, &processes);
+                constexpr id_t nobody = 65534;
+                if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 ||
+                                         ::setuid(nobody) != 0))
+                    ::_exit(126);
+            }
+            if (how.address_space_limit != RLIM_INFINITY) {
+                const rlimit address_space{how.address_space_limit, how.address_space_limit};
+                ::setrlimit(RLIMIT_AS, &address_space);
+            }
             ::alarm(hang_limit_seconds);
             ::execv(argv[0], argv.data());
             ::_exit(127);

@@ -1,12 +1,13 @@
 // Runs the parallel search into the ordered writer with small units and chunks, and compares
 // the result file and the console with the listing of one thread: from 0, across unit
 // boundaries, the sieve bound 2^42 and the end of the range, with quotas around a unit's last
-// prime, under interrupts and with a slow console.
+// prime, under interrupts, with a slow console and as memory runs out.
 #include "listing/ordered_writer.hpp"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <new>
 #include <thread>
 
 #include "sieve/sieve.hpp"
@@ -79,9 +80,11 @@ static void run_in_parallel(parallel_run& run, u64 start, unsigned threads,
     logged_sink file{run.log, 'f'}, console{run.log, 'c'};
     ordered_writer writer{file, console, std::move(options)};
     std::atomic<int> workers = 0;
-    run.outcome = search_in_parallel(
-        start, {.threads = threads, .worker_started = [&] { ++workers; }, .sizes = small_units},
-        writer);
+    run.outcome =
+        search_in_parallel(
+            start, {.threads = threads, .worker_started = [&] { ++workers; }, .sizes = small_units},
+            writer)
+            .value();
     run.chunks = writer.chunks_made();
     run.workers = workers;
 }
@@ -167,11 +170,101 @@ TEST(ordered_writer, memory_stays_bounded_behind_a_slow_console) {
     const u64 start = 1000000000000;
     ordered_writer writer{file, console, {.quota = 40000, .chunk_size = 2000, .max_chunks = 5}};
     const search_outcome outcome =
-        search_in_parallel(start, {.threads = 3, .sizes = small_units}, writer);
+        search_in_parallel(start, {.threads = 3, .sizes = small_units}, writer).value();
     EXPECT_EQ(outcome.found, 40000u);
     EXPECT_LE(writer.chunks_made(), 5u);
     EXPECT_TRUE(file.text == on_one_thread(start, 40000).text);
     EXPECT_TRUE(console.text == file.text);
+}
+
+// Hands the units on to the writer, but the primes of one unit fail half-way through its first
+// batch, as a worker's sieve would that found no memory to go on.
+class failing_unit final : public unit_sink {
+public:
+    failing_unit(ordered_writer& writer, u64 unit) : writer_{writer}, unit_{unit} {}
+    prime_sink* open(const work_unit& unit) override {
+        prime_sink* const primes = writer_.open(unit);
+        if (unit.index != unit_ || primes == nullptr) return primes;
+        failing_.inner = primes;
+        return &failing_;
+    }
+    void close(prime_sink& unit) override { writer_.close(unit); }
+    search_outcome hand_over() override { return writer_.hand_over(); }
+    void stop() override { writer_.stop(); }
+
+private:
+    struct failing_sink final : prime_sink {
+        prime_sink* inner = nullptr;
+        bool take(std::span<const std::uint64_t> primes) override {
+            inner->take(primes.first(primes.size() / 2));
+            throw std::bad_alloc{};
+        }
+    } failing_;
+    ordered_writer& writer_;
+    u64 unit_;
+};
+
+// Fewer workers or fewer chunks where memory for more runs out, and the whole listing; where
+// even those cannot be had, std::bad_alloc on the calling thread after the whole lines up to
+// the first gap.
+TEST(ordered_writer, short_of_memory_goes_on_with_less_or_saves_a_prefix) {
+    const u64 start = 1000000000000, quota = 60000;
+    const std::string expected = on_one_thread(start, quota).text;
+    struct memory_case {
+        const char* what;
+        int workers_set_up;  // the workers that get the memory for a sieve
+        int chunks;          // the chunks that can be made
+        u64 failing_unit;    // whose primes fail part-way
+        bool completes;
+    };
+    const memory_case cases[] = {
+        {"one worker of three sets up", 1, 100, top, true},
+        {"no worker sets up", 0, 100, top, false},
+        {"two chunks", 3, 2, top, true},
+        {"five chunks", 3, 5, top, true},
+        {"one chunk", 3, 1, top, false},
+        {"no chunk", 3, 0, top, false},
+        {"the first unit fails", 3, 100, 0, false},
+        {"the fifth unit fails", 3, 100, 4, false},
+    };
+    for (const auto& [what, workers_set_up, chunks, failing, completes] : cases) {
+        SCOPED_TRACE(what);
+        write_log log;
+        logged_sink file{log, 'f'}, console{log, 'c'};
+        std::atomic<int> set_up = 0;
+        int made = 0;  // under the writer's lock
+        auto options = small_chunks(quota);
+        options.making_chunk = [&, chunks] {
+            if (made++ == chunks) throw std::bad_alloc{};
+        };
+        ordered_writer writer{file, console, std::move(options)};
+        failing_unit sink{writer, failing};
+        const auto search = [&] {
+            return search_in_parallel(start,
+                                      {.threads = 3,
+                                       .worker_started =
+                                           [&] {
+                                               if (set_up++ >= workers_set_up)
+                                                   throw std::bad_alloc{};
+                                           },
+                                       .sizes = small_units},
+                                      sink);
+        };
+        if (completes) {
+            const std::optional<search_outcome> outcome = search();
+            ASSERT_TRUE(outcome.has_value());
+            EXPECT_EQ(outcome->found, quota);
+            EXPECT_TRUE(log.file == expected);
+            EXPECT_LE(writer.chunks_made(), static_cast<std::size_t>(chunks));
+        } else {
+            EXPECT_THROW(search(), std::bad_alloc);
+            EXPECT_LT(log.file.size(), expected.size());
+            EXPECT_TRUE(expected.starts_with(log.file));
+            EXPECT_TRUE(log.file.empty() || log.file.ends_with('\n'));
+        }
+        EXPECT_TRUE(log.console == log.file);
+        expect_file_first(log);
+    }
 }
 
 }  // namespace zorvanteli

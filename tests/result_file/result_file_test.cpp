@@ -85,11 +85,13 @@ TEST(result_file, failed_write_keeps_whole_lines) {
     EXPECT_EQ(system.files["r.txt"], "2\n3\n5\n7\n11\n");
     EXPECT_EQ(file.lines_saved(), 5u);
     EXPECT_EQ(interrupt_message(file), "Interrupted; 5 primes were saved in \"r.txt\".\n");
+    EXPECT_EQ(out_of_memory_message(file), "Out of memory; 5 primes were saved in \"r.txt\".\n");
 
     system.create_errors["q.txt"] = std::make_error_code(std::errc::read_only_file_system);
     const result_file never = open_result_file("q.txt", system);
     EXPECT_FALSE(never.created());
     EXPECT_EQ(interrupt_message(never), "Interrupted; nothing was saved.\n");
+    EXPECT_EQ(out_of_memory_message(never), "Out of memory; nothing was saved.\n");
 }
 
 }  // namespace zorvanteli
