@@ -108,6 +108,7 @@ int run_dialogue(std::istream& in, std::ostream& out, std::ostream& err, system_
         outcome =
             list_primes(start, quota, to_file, to_console,
                         {.threads = system.processors(),
+                         .memory_limit = system.memory_limit(),
                          .worker_started = [&system] { system.keep_interrupts_off_this_thread(); },
                          .stop_requested = [&system] { return system.pending_interrupt() != 0; }});
     } catch (const std::bad_alloc&) {

@@ -53,8 +53,8 @@ void listing_writer::flush() {
 namespace {
 
 // The strategies that write the listing through one block on the calling thread.
-search_outcome list_on_this_thread(strategy how, std::uint64_t start, std::uint64_t quota,
-                                   line_sink& file, line_sink& console,
+search_outcome list_on_this_thread(strategy how, double budget, std::uint64_t start,
+                                   std::uint64_t quota, line_sink& file, line_sink& console,
                                    const listing_options& options) {
     listing_writer listing{file, console, {.stop_requested = options.stop_requested}};
     search_outcome outcome;
@@ -65,10 +65,11 @@ search_outcome list_on_this_thread(strategy how, std::uint64_t start, std::uint6
                 break;
             case strategy::sieve_ahead:
                 outcome = search_primes_ahead(start, quota, listing,
-                                              {.worker_started = options.worker_started});
+                                              {.worker_started = options.worker_started,
+                                               .planner = stretches_for(true, budget)});
                 break;
             default:
-                outcome = search_primes(start, quota, listing);
+                outcome = search_primes(start, quota, listing, stretches_for(false, budget));
         }
     } catch (...) {
         listing.flush();  // the lines found up to the failure, whole, as after an interrupt
@@ -82,9 +83,9 @@ search_outcome list_on_this_thread(strategy how, std::uint64_t start, std::uint6
 
 search_outcome list_primes(std::uint64_t start, std::uint64_t quota, line_sink& file,
                            line_sink& console, const listing_options& options) {
-    const search_plan plan = plan_search(start, quota, options.threads);
+    const search_plan plan = plan_search(start, quota, options.threads, options.memory_limit);
     if (plan.how != strategy::work_units)
-        return list_on_this_thread(plan.how, start, quota, file, console, options);
+        return list_on_this_thread(plan.how, plan.budget, start, quota, file, console, options);
     // Text for a unit per worker, and two chunks for the unit being written.
     constexpr std::size_t chunk_size = std::size_t{256} << 10;
     ordered_writer writer{
@@ -103,7 +104,8 @@ search_outcome list_primes(std::uint64_t start, std::uint64_t quota, line_sink& 
                                writer))
         return *outcome;
     // Not one worker thread could be started: this one searches alone.
-    return list_on_this_thread(strategy::one_thread, start, quota, file, console, options);
+    return list_on_this_thread(strategy::one_thread, plan.budget, start, quota, file, console,
+                               options);
 }
 
 }  // namespace zorvanteli

@@ -55,6 +55,8 @@ private:
 struct listing_options {
     // The processors to use. One, or a small search, keeps the work on the calling thread.
     unsigned threads = 1;
+    // The bytes the process may take, or 0 when no limit is known.
+    std::uint64_t memory_limit = 0;
     // The first call on every worker thread.
     std::function<void()> worker_started = {};
     // Asked every few milliseconds; true stops the search, and every prime found up to then

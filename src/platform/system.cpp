@@ -29,6 +29,7 @@
 #include <link.h>
 #include <poll.h>
 #include <pthread.h>
+#include <sys/resource.h>
 #include <unistd.h>
 #endif
 #ifdef __linux__
@@ -301,6 +302,21 @@ public:
         write_all(2, text, [] { return takes_more(2, 100); });
     }
 #endif
+
+    std::uint64_t memory_limit() override {
+#ifdef _WIN32
+        return 0;  // a job object's limit is not looked for
+#else
+        std::uint64_t limit = 0;
+        for (const int resource : {RLIMIT_AS, RLIMIT_DATA}) {
+            rlimit r{};
+            if (::getrlimit(resource, &r) == 0 && r.rlim_cur != RLIM_INFINITY &&
+                (limit == 0 || r.rlim_cur < limit))
+                limit = r.rlim_cur;
+        }
+        return limit;
+#endif
+    }
 
     unsigned processors() override {
 #ifdef _WIN32

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <ctime>
 #include <functional>
 #include <memory>
@@ -78,6 +79,9 @@ public:
 
     // How many processors this process may run on (its affinity mask), at least 1.
     virtual unsigned processors() = 0;
+    // The bytes of address space the process may take (its resource limits), or 0 when no limit
+    // is known: where memory is short the search plans for less.
+    virtual std::uint64_t memory_limit() = 0;
     // Called first on every worker thread: keeps the interrupts off it, so that they always
     // reach the main thread, which writes the console and must be interrupted there.
     virtual void keep_interrupts_off_this_thread() = 0;

@@ -99,7 +99,7 @@ double prime_at_share(double share, double root, double low) {
 
 }  // namespace
 
-sieve_stretch plan_stretch(u64 start, u64 quota, unsigned threads, bool shared) {
+sieve_stretch plan_stretch(u64 start, u64 quota, unsigned threads, bool shared, double budget) {
     if (quota == 0) return {};
     double end = 0;
     const double expected = expected_reach(start, quota, end);
@@ -121,9 +121,10 @@ sieve_stretch plan_stretch(u64 start, u64 quota, unsigned threads, bool shared) 
 
     // A full sieve sets up every prime to the root, once per stretch; the stretch is as long as
     // the budget for their records allows.
-    const double budget = bucket_memory_budget / 8;
+    if (budget <= 0) return {};
+    const double records = budget / 8;
     double stretches = 1;
-    while (stretches < 1e6 && bucket_records(reach / stretches, root, low) > budget) ++stretches;
+    while (stretches < 1e6 && bucket_records(reach / stretches, root, low) > records) ++stretches;
     const double length = std::ceil(reach / stretches);
     const double sieving_primes = prime_count(root) - prime_count(low);
     // Wall times: a full sieve shared with the writer takes about half its work, set-up, sieve
@@ -153,11 +154,25 @@ sieve_stretch plan_stretch(u64 start, u64 quota, unsigned threads, bool shared) 
     return stretch;
 }
 
-stretch_planner stretches_for(bool shared) {
-    return [shared](u64 start, u64 quota) { return plan_stretch(start, quota, 1, shared); };
+stretch_planner stretches_for(bool shared, double budget) {
+    return [shared, budget](u64 start, u64 quota) {
+        return plan_stretch(start, quota, 1, shared, budget);
+    };
 }
 
-search_plan plan_search(u64 start, u64 quota, unsigned processors) {
+double bucket_budget(u64 memory_limit) {
+    // The rest of the program takes some 24 MiB at most: a sieve and its buffers, the segments
+    // in flight, the text, the threads' stacks, the program itself. With less left than 4 MiB
+    // a full sieve would be all stretches.
+    constexpr double rest = 24.0 * (1 << 20), least = 4.0 * (1 << 20);
+    if (memory_limit == 0) return bucket_memory_budget;
+    const double left = static_cast<double>(memory_limit) - rest;
+    return left < least ? 0 : std::min(left, bucket_memory_budget);
+}
+
+namespace {
+
+search_plan plan_search_within(u64 start, u64 quota, unsigned processors, double budget) {
     double end = 0;
     const double reach = expected_reach(start, quota, end);
     const double exact_below = static_cast<double>(segmented_sieve::exact_below);
@@ -168,7 +183,7 @@ search_plan plan_search(u64 start, u64 quota, unsigned processors) {
     if (processors <= 1) return {.how = strategy::one_thread};
     // A full sieve whose set-up the writer shares: even a search of milliseconds is mostly
     // set-up there.
-    const sieve_stretch stretch = plan_stretch(start, quota, processors, true);
+    const sieve_stretch stretch = plan_stretch(start, quota, processors, true, budget);
     if (stretch.shared_from != top) return {.how = strategy::sieve_ahead, .workers = 1};
     const double work = end >= exact_below ? confirmation_cost * reach : reach;
     if (work < pool_threshold) return {.how = strategy::one_thread};
@@ -181,6 +196,15 @@ search_plan plan_search(u64 start, u64 quota, unsigned processors) {
     return {.how = strategy::work_units,
             .workers = std::max(expected_units(start, reach, shared_units, processors), 1u),
             .units = shared_units};
+}
+
+}  // namespace
+
+search_plan plan_search(u64 start, u64 quota, unsigned processors, u64 memory_limit) {
+    const double budget = bucket_budget(memory_limit);
+    search_plan plan = plan_search_within(start, quota, processors, budget);
+    plan.budget = budget;
+    return plan;
 }
 
 }  // namespace zorvanteli

@@ -11,6 +11,10 @@
 
 namespace zorvanteli {
 
+// The bytes the bucket sieving primes of a full sieve may take: with the rest of the program, some
+// 10 MiB, the whole stays below 64 MiB.
+inline constexpr double bucket_memory_budget = 48.0 * (1 << 20);
+
 enum class strategy {
     direct,       // no sieve: each odd number free of small primes is tested (search_directly)
     one_thread,   // the sieve on the calling thread (search_primes)
@@ -21,12 +25,15 @@ enum class strategy {
 
 struct search_plan {
     strategy how = strategy::one_thread;
-    unsigned workers = 0;   // threads the strategy starts besides the calling thread
-    unit_sizes units = {};  // the work units' sizes, for strategy::work_units
+    unsigned workers = 0;                  // threads the strategy starts besides the calling thread
+    unit_sizes units = {};                 // the work units' sizes, for strategy::work_units
+    double budget = bucket_memory_budget;  // for a full sieve's records, see bucket_budget
 };
 
-// The cheapest way to find the `quota` primes from `start` with `processors` processors.
-search_plan plan_search(std::uint64_t start, std::uint64_t quota, unsigned processors);
+// The cheapest way to find the `quota` primes from `start` with `processors` processors, and no
+// more than `memory_limit` bytes of memory (0: the usual budget).
+search_plan plan_search(std::uint64_t start, std::uint64_t quota, unsigned processors,
+                        std::uint64_t memory_limit = 0);
 
 // How a sieve goes on from `start` while `quota` primes are still to be found: to a stop with
 // every prime up to its root, where that is cheaper than confirming the survivors, the stop a
@@ -45,18 +52,19 @@ struct sieve_stretch {
     bool holds_quota = true;
     bool operator==(const sieve_stretch&) const = default;
 };
-// `threads` are the processors that would share the confirmation instead.
+// `threads` are the processors that would share the confirmation instead; `budget` the bytes the
+// full sieve's records may take.
 sieve_stretch plan_stretch(std::uint64_t start, std::uint64_t quota, unsigned threads = 1,
-                           bool shared = false);
+                           bool shared = false, double budget = bucket_memory_budget);
 
 // What plans a sieve's stretches from a start and what is left of the quota: plan_stretch for a
 // sieve on one thread, or for one that shares its bucket primes with its reader; or a stand-in in
 // the tests.
 using stretch_planner = std::function<sieve_stretch(std::uint64_t start, std::uint64_t quota)>;
-stretch_planner stretches_for(bool shared);
+stretch_planner stretches_for(bool shared, double budget = bucket_memory_budget);
 
-// The bytes the bucket sieving primes of a full sieve may take: with the rest of the program, some
-// 8 MiB, the whole stays below 64 MiB.
-inline constexpr double bucket_memory_budget = 48.0 * (1 << 20);
+// The bytes the bucket sieving primes of a full sieve may take where the process may take
+// `memory_limit` bytes (0: no limit known), leaving room for the rest of the program.
+double bucket_budget(std::uint64_t memory_limit);
 
 }  // namespace zorvanteli

@@ -78,6 +78,8 @@ public:
     unsigned processor_count = 2;
     std::atomic<int> workers_started = 0;  // threads that kept the interrupts off themselves
     unsigned processors() override { return processor_count; }
+    std::uint64_t memory_limit() override { return memory; }
+    std::uint64_t memory = 0;
     void keep_interrupts_off_this_thread() override { ++workers_started; }
 
 private:

@@ -74,3 +74,22 @@ TEST(plan, stretches_of_the_sieve) {
 }
 
 }  // namespace zorvanteli
+
+namespace zorvanteli {
+
+// Where the process may take little memory, the full sieve's records get what the rest of the
+// program leaves, or none: then the survivors are confirmed, as 10^6 primes from 10^17 are.
+TEST(plan, memory_short_of_the_budget) {
+    constexpr std::uint64_t mib = 1 << 20;
+    EXPECT_EQ(bucket_budget(0), bucket_memory_budget);
+    EXPECT_EQ(bucket_budget(1024 * mib), bucket_memory_budget);
+    EXPECT_EQ(bucket_budget(40 * mib), 16.0 * mib);
+    EXPECT_EQ(bucket_budget(24 * mib), 0.0);
+    const u64 start = 100000000000000000;
+    EXPECT_EQ(plan_search(start, 1000000, 2).how, strategy::sieve_ahead);
+    const search_plan short_of_memory = plan_search(start, 1000000, 2, 24 * mib);
+    EXPECT_EQ(short_of_memory.how, strategy::work_units);
+    EXPECT_EQ(short_of_memory.budget, 0.0);
+}
+
+}  // namespace zorvanteli
