@@ -60,7 +60,7 @@ unsigned expected_units(u64 start, double reach, const unit_sizes& sizes, unsign
 // making it and finding its first multiple, and filing its record where it has a multiple in the
 // stretch; and the Baillie-PSW test per prime found, composite survivors included, in the
 // arithmetic this processor has.
-constexpr double set_up_ns = 4.5;
+constexpr double set_up_ns = 7;
 constexpr double record_ns = 7;
 // The rest of a full sieve's work, per number sieved, and the writer's, per line: formatting,
 // and handing the lines to the file and the console.
@@ -128,13 +128,15 @@ sieve_stretch plan_stretch(u64 start, u64 quota, unsigned threads, bool shared, 
     const double length = std::ceil(reach / stretches);
     const double sieving_primes = prime_count(root) - prime_count(low);
     // Wall times: a full sieve shared with the writer takes about half its work, set-up, sieve
-    // and lines; confirming is shared by `threads` workers while the writer writes.
+    // and lines, where one stretch holds the quota (after a stretch cut short, the writer sets
+    // up its share only once the sieve hands it the next one's first segment); confirming is
+    // shared by `threads` workers while the writer writes.
     const double set_up =
         sieving_primes * set_up_ns + bucket_records(length, root, low) * record_ns;
     const double sieving = reach * sieve_ns_per_number;
     const double writing = count * write_ns_per_line;
     const double full_work = stretches * set_up + sieving + writing;
-    const double full = shared ? full_work / 2 : full_work;
+    const double full = shared && stretches == 1 ? full_work / 2 : full_work;
     const double confirming = count * confirmation_ns(stop) + sieving;
     const double confirmed =
         threads <= 1 ? confirming + writing : std::max(confirming / threads, writing);
