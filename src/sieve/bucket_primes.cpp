@@ -13,14 +13,6 @@ namespace {
 using u64 = std::uint64_t;
 using u8 = std::uint8_t;
 
-constexpr auto masks = [] {
-    std::array<std::array<u8, 8>, 8> m{};
-    for (unsigned c = 0; c < 8; ++c)
-        for (unsigned j = 0; j < 8; ++j)
-            m[c][j] = static_cast<u8>(~(1u << wheel::strikes.bit[c][j]));
-    return m;
-}();
-
 }  // namespace
 
 bucket_sieving_primes::bucket_sieving_primes() {
@@ -105,7 +97,7 @@ void bucket_sieving_primes::sieve(u8* segment, u64 segments_left) {
                 u64 byte = r->next / 8;
                 unsigned j = r->next % 8;
                 do {
-                    segment[byte] &= masks[c][j];
+                    segment[byte] &= wheel::strike_masks[c][j];
                     byte += pd * wheel::strikes.gap[j] + wheel::strikes.step_carry[c][j];
                     j = (j + 1) % 8;
                 } while (byte <= mask);

@@ -11,14 +11,6 @@ namespace {
 using u64 = std::uint64_t;
 using u8 = std::uint8_t;
 
-constexpr auto masks = [] {
-    std::array<std::array<u8, 8>, 8> m{};
-    for (unsigned c = 0; c < 8; ++c)
-        for (unsigned j = 0; j < 8; ++j)
-            m[c][j] = static_cast<u8>(~(1u << wheel::strikes.bit[c][j]));
-    return m;
-}();
-
 }  // namespace
 
 void large_sieving_primes::add(std::span<const std::uint32_t> primes, u64 low, u64 last) {
@@ -46,7 +38,7 @@ void large_sieving_primes::sieve(u8* segment, u64 bytes) {
         for (unsigned k = 0; k < 8; ++k)
             step[k] = pd * wheel::strikes.gap[k] + wheel::strikes.step_carry[c][k];
         do {
-            segment[byte] &= masks[c][j];
+            segment[byte] &= wheel::strike_masks[c][j];
             byte += step[j];
             j = (j + 1) % 8;
         } while (byte < bytes);

@@ -61,6 +61,15 @@ inline constexpr strike_tables strikes = [] {
     return t;
 }();
 
+// The mask that clears the bit of multiple j of a prime in residue class c: what a strike ANDs in.
+inline constexpr auto strike_masks = [] {
+    std::array<std::array<std::uint8_t, 8>, 8> m{};
+    for (unsigned c = 0; c < 8; ++c)
+        for (unsigned j = 0; j < 8; ++j)
+            m[c][j] = static_cast<std::uint8_t>(~(1u << strikes.bit[c][j]));
+    return m;
+}();
+
 // Where a sieving prime strikes next: the byte, counted from the start of a stretch of bytes,
 // and the wheel index j of the multiple's cofactor q.
 struct position {
