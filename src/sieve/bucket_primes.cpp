@@ -53,7 +53,6 @@ bucket_sieving_primes::block* bucket_sieving_primes::new_block() {
             storage_.back()[i].older = free_;
             free_ = &storage_.back()[i];
         }
-        blocks_made_ += count;
     }
     block* const b = free_;
     free_ = b->older;
@@ -117,10 +116,6 @@ void bucket_sieving_primes::sieve(u8* segment, u64 segments_left) {
         }
     }
     current_ = (current_ + 1) & (buckets_ - 1);
-}
-
-std::size_t bucket_sieving_primes::memory() const {
-    return blocks_made_ * block_bytes;
 }
 
 }  // namespace zorvanteli

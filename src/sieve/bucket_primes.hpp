@@ -43,8 +43,6 @@ public:
     void sieve(std::uint8_t* segment, std::uint64_t segments_left);
     // The records filed: what the primes take, 8 bytes each.
     std::size_t size() const { return records_; }
-    // The bytes the blocks take, in use or free.
-    std::size_t memory() const;
 
 private:
     struct record {
@@ -77,7 +75,6 @@ private:
     std::uint64_t segment_mask() const { return (std::uint64_t{1} << segment_shift_) - 1; }
     block* free_ = nullptr;
     std::vector<std::unique_ptr<block[]>> storage_;
-    std::size_t blocks_made_ = 0;
     std::size_t records_ = 0;
 };
 

@@ -34,8 +34,6 @@ public:
     // Strikes the multiples in the current segment's `bytes` bytes, then moves on to the next
     // segment. Less than the segments' length only for the last.
     void strike(std::uint8_t* segment, std::uint64_t bytes);
-    // The bytes the primes' records take, in use or free.
-    std::size_t memory() const { return buckets_.memory(); }
 
 private:
     std::uint64_t low_ = 0;           // the current segment's first number

@@ -78,8 +78,6 @@ public:
     // already made: cheaper than a new sieve for one thread that sieves range after range.
     void reset(std::uint64_t start, std::uint64_t stop, sieve_depth depth = sieve_depth::bounded,
                std::uint64_t shared_from = ~std::uint64_t{0});
-    // The bytes its bucket sieving primes take: none for a bounded sieve.
-    std::size_t bucket_memory() const { return buckets_.memory(); }
 
     // Writes the primes of the next stretch of numbers to `out`, as many as fit, and returns
     // how many; a stretch may hold none. Call until finished().
