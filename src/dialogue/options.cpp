@@ -25,7 +25,7 @@ std::string help_text(bool windows) {
     text +=
         "\n"
         "Exit status: 0 when the result file holds the whole listing, 1 when it could not\n"
-        "be created or completely written, 2 for an unknown option.\n"
+        "be created or completely written or memory ran out, 2 for an unknown option.\n"
         "\n";
     // Windows has no manual pages; its zip holds the README beside the program.
     text += windows ? "More in README.txt, beside the program.\n"

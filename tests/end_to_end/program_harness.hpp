@@ -79,7 +79,7 @@ inline std::string help(bool windows) {
            (windows ? "  /?         the same as --help\n" : "") +
            "\n"
            "Exit status: 0 when the result file holds the whole listing, 1 when it could not\n"
-           "be created or completely written, 2 for an unknown option.\n"
+           "be created or completely written or memory ran out, 2 for an unknown option.\n"
            "\n" +
            (windows ? "More in README.txt, beside the program.\n"
                     : "More in the manual page: man zorvanteli\n");
