@@ -17,7 +17,8 @@ struct sieve_ahead_options {
     // Sieved segments in flight, each of at most a level-2 cache. Three let the sieve go on while
     // the calling thread reads one and another waits: fewer would make them wait for each other.
     std::size_t segments = 3;
-    // What plans the sieve's stretches; by default plan_stretch's, shared with the reader.
+    // What plans the sieve's stretches; by default plan_stretch's, shared with the reader. Called
+    // on both threads: it must give the same stretch for the same start and quota.
     stretch_planner planner = {};
 };
 
