@@ -48,8 +48,9 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
      "list in a text file named after the time the program was started."
      ""
      "It is exact for every number below 2^64: a segmented sieve of Eratosthenes"
-     "proves the primes below 2^44, the Baillie-PSW test confirms those above, and"
-     "the work is shared by every processor the program may use.")
+     "proves the primes with every prime up to their root where that pays, the"
+     "Baillie-PSW test confirms what a shallower sieve leaves elsewhere, and the"
+     "work is shared by every processor the program may use.")
 set(CPACK_STRIP_FILES ON)
 if(WIN32)
   set(CPACK_GENERATOR ZIP)

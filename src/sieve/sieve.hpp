@@ -60,11 +60,11 @@ public:
     // they allow; but a quarter of a short range at most, so that a sieve that runs ahead hands
     // its reader the first ones soon.
     static std::size_t full_depth_segment_bytes(std::uint64_t start, std::uint64_t stop);
-    // A full sieve's primes from here on go in buckets: those that strike a segment of
-    // `segment_bytes` less than once a turn of the wheel, for which the large primes' loop,
+    // A full sieve's primes from here on go in buckets: those that strike a segment of `bytes`
+    // less than once a turn of the wheel, for which the large primes' loop,
     // visiting each in every segment, would cost more than their strikes.
-    static constexpr std::uint64_t full_depth_buckets_from(std::size_t segment_bytes) {
-        return std::min(sieve_bound, std::uint64_t{8} * segment_bytes);
+    static constexpr std::uint64_t full_depth_buckets_from(std::size_t bytes) {
+        return std::min(sieve_bound, std::uint64_t{8} * bytes);
     }
 
     // Primes are produced from `start` up to `stop`, both included.
