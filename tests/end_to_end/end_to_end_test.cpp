@@ -449,6 +449,26 @@ std::size_t expect_interrupted_listing(const std::string& file, std::uint64_t fi
     return lines;
 }
 
+// A run ended by `signal` after its console showed `head`: one file of whole lines from `first`
+// on, the message with their count, and a console never ahead of the file (unless the console
+// could not take the message).
+void expect_interrupted_run(outcome r, const scratch_folder& folder, int signal,
+                            std::uint64_t first, const std::string& head,
+                            bool console_open = true) {
+    r.files = folder.files();
+    EXPECT_EQ(r.ended, "signal " + std::to_string(signal));
+    const std::string name = only_file(r);
+    ASSERT_FALSE(name.empty());
+    const std::string& file = r.files.at(name);
+    const std::size_t lines = expect_interrupted_listing(file, first);
+    ASSERT_GT(lines, 0u);
+    if (!console_open) return;
+    EXPECT_EQ(r.err, saved_message(lines, name));
+    ASSERT_TRUE(r.out.starts_with(head));
+    EXPECT_TRUE(file.starts_with(r.out.substr(head.size())))
+        << "the console showed primes the file lacks";
+}
+
 TEST(faults, interrupt_saves_whole_lines_and_ends_by_the_signal) {
     const std::string head = banner + asked + "\n";
     // Where workers share the search, and where a second thread sieves ahead: by the primes to
@@ -467,18 +487,7 @@ TEST(faults, interrupt_saves_whole_lines_and_ends_by_the_signal) {
                 return out.size() > head.size() && out.find('\n', head.size()) != std::string::npos;
             }));
             ::kill(program.pid(), signal);
-            outcome r = program.finish();
-            r.files = folder.files();
-            EXPECT_EQ(r.ended, "signal " + std::to_string(signal));
-            const std::string name = only_file(r);
-            ASSERT_FALSE(name.empty());
-            const std::string& file = r.files.at(name);
-            const std::size_t lines = expect_interrupted_listing(file, first);
-            ASSERT_GT(lines, 0u);
-            EXPECT_EQ(r.err, saved_message(lines, name));
-            ASSERT_TRUE(r.out.starts_with(head));
-            EXPECT_TRUE(file.starts_with(r.out.substr(head.size())))
-                << "the console showed primes the file lacks";
+            expect_interrupted_run(program.finish(), folder, signal, first, head);
         }
     }
 }
@@ -505,19 +514,9 @@ TEST(faults, interrupt_is_honoured_while_the_console_is_blocked) {
             ASSERT_TRUE(program.blocked_writing_console());
             ::kill(program.pid(), signal);
             program.wait_for_exit();  // a program that waits for its console hangs here
-            outcome r = program.finish();
-            r.files = folder.files();
-            EXPECT_EQ(r.ended, "signal " + std::to_string(signal));
-            const std::string name = only_file(r);
-            ASSERT_FALSE(name.empty());
-            const std::string& file = r.files.at(name);
-            const std::size_t lines = expect_interrupted_listing(file, 1000000000039u);
-            EXPECT_GT(lines, 0u);
-            if (terminal) continue;  // the message cannot pass a paused terminal
-            EXPECT_EQ(r.err, saved_message(lines, name));
-            ASSERT_TRUE(r.out.starts_with(head));
-            EXPECT_TRUE(file.starts_with(r.out.substr(head.size())))
-                << "the console showed primes the file lacks";
+            // The message cannot pass a paused terminal.
+            expect_interrupted_run(program.finish(), folder, signal, 1000000000039u, head,
+                                   !terminal);
         }
     }
 }
