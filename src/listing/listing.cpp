@@ -53,23 +53,25 @@ void listing_writer::flush() {
 namespace {
 
 // The strategies that write the listing through one block on the calling thread.
-search_outcome list_on_this_thread(strategy how, double budget, std::uint64_t start,
+search_outcome list_on_this_thread(const search_plan& plan, std::uint64_t start,
                                    std::uint64_t quota, line_sink& file, line_sink& console,
                                    const listing_options& options) {
     listing_writer listing{file, console, {.stop_requested = options.stop_requested}};
     search_outcome outcome;
     try {
-        switch (how) {
+        switch (plan.how) {
             case strategy::direct:
                 outcome = search_directly(start, quota, listing);
                 break;
             case strategy::sieve_ahead:
-                outcome = search_primes_ahead(start, quota, listing,
-                                              {.worker_started = options.worker_started,
-                                               .planner = stretches_for(true, budget)});
+                outcome =
+                    search_primes_ahead(start, quota, listing,
+                                        {.worker_started = options.worker_started,
+                                         .planner = stretches_for(true, plan.budget, plan.costs)});
                 break;
             default:
-                outcome = search_primes(start, quota, listing, stretches_for(false, budget));
+                outcome = search_primes(start, quota, listing,
+                                        stretches_for(false, plan.budget, plan.costs));
         }
     } catch (...) {
         listing.flush();  // the lines found up to the failure, whole, as after an interrupt
@@ -85,7 +87,7 @@ search_outcome list_primes(std::uint64_t start, std::uint64_t quota, line_sink& 
                            line_sink& console, const listing_options& options) {
     const search_plan plan = plan_search(start, quota, options.threads, options.memory_limit);
     if (plan.how != strategy::work_units)
-        return list_on_this_thread(plan.how, plan.budget, start, quota, file, console, options);
+        return list_on_this_thread(plan, start, quota, file, console, options);
     // Text for a unit per worker, and two chunks for the unit being written.
     constexpr std::size_t chunk_size = std::size_t{256} << 10;
     ordered_writer writer{
@@ -104,8 +106,9 @@ search_outcome list_primes(std::uint64_t start, std::uint64_t quota, line_sink& 
                                writer))
         return *outcome;
     // Not one worker thread could be started: this one searches alone.
-    return list_on_this_thread(strategy::one_thread, plan.budget, start, quota, file, console,
-                               options);
+    search_plan alone = plan;
+    alone.how = strategy::one_thread;
+    return list_on_this_thread(alone, start, quota, file, console, options);
 }
 
 }  // namespace zorvanteli

@@ -55,20 +55,8 @@ unsigned expected_units(u64 start, double reach, const unit_sizes& sizes, unsign
     return units;
 }
 
-// The cost of a full sieve and of the confirmation, in nanoseconds on one core, measured on the
-// development machine (see doc/algorithms.md): setting up a sieving prime above 2^22, that is
-// making it and finding its first multiple, and filing its record where it has a multiple in the
-// stretch; and the Baillie-PSW test per prime found, composite survivors included, in the
-// arithmetic this processor has.
-constexpr double set_up_ns = 7;
-constexpr double record_ns = 7;
-// The rest of a full sieve's work, per number sieved, and the writer's, per line: formatting,
-// and handing the lines to the file and the console.
-constexpr double sieve_ns_per_number = 0.8;
-constexpr double write_ns_per_line = 10;
-double confirmation_ns(u64 stop) {
-    if (available(arithmetic::ifma)) return 100;
-    return stop < (u64{1} << 62) ? 500 : 640;
+double confirmation_ns(u64 stop, const plan_costs& costs) {
+    return stop < (u64{1} << 62) ? costs.confirmation : costs.confirmation_top;
 }
 
 // pi(x), the primes up to x, well within a per cent from 10^6 on.
@@ -99,7 +87,19 @@ double prime_at_share(double share, double root, double low) {
 
 }  // namespace
 
-sieve_stretch plan_stretch(u64 start, u64 quota, unsigned threads, bool shared, double budget) {
+// Measured on the development machines (see doc/algorithms.md); the confirmation in the
+// arithmetic this processor has.
+const plan_costs& this_machine_costs() {
+    static const plan_costs costs = [] {
+        plan_costs c;
+        if (available(arithmetic::ifma)) c.confirmation = c.confirmation_top = 100;
+        return c;
+    }();
+    return costs;
+}
+
+sieve_stretch plan_stretch(u64 start, u64 quota, unsigned threads, bool shared, double budget,
+                           const plan_costs& costs) {
     if (quota == 0) return {};
     double end = 0;
     const double expected = expected_reach(start, quota, end);
@@ -132,12 +132,12 @@ sieve_stretch plan_stretch(u64 start, u64 quota, unsigned threads, bool shared, 
     // up its share only once the sieve hands it the next one's first segment); confirming is
     // shared by `threads` workers while the writer writes.
     const double set_up =
-        sieving_primes * set_up_ns + bucket_records(length, root, low) * record_ns;
-    const double sieving = reach * sieve_ns_per_number;
-    const double writing = count * write_ns_per_line;
+        sieving_primes * costs.set_up + bucket_records(length, root, low) * costs.record;
+    const double sieving = reach * costs.sieve_number;
+    const double writing = count * costs.line;
     const double full_work = stretches * set_up + sieving + writing;
     const double full = shared && stretches == 1 ? full_work / 2 : full_work;
-    const double confirming = count * confirmation_ns(stop) + sieving;
+    const double confirming = count * confirmation_ns(stop, costs) + sieving;
     const double confirmed =
         threads <= 1 ? confirming + writing : std::max(confirming / threads, writing);
     if (!exact && full >= confirmed) return {};
@@ -156,9 +156,9 @@ sieve_stretch plan_stretch(u64 start, u64 quota, unsigned threads, bool shared, 
     return stretch;
 }
 
-stretch_planner stretches_for(bool shared, double budget) {
-    return [shared, budget](u64 start, u64 quota) {
-        return plan_stretch(start, quota, 1, shared, budget);
+stretch_planner stretches_for(bool shared, double budget, const plan_costs& costs) {
+    return [shared, budget, costs](u64 start, u64 quota) {
+        return plan_stretch(start, quota, 1, shared, budget, costs);
     };
 }
 
@@ -174,7 +174,8 @@ double bucket_budget(u64 memory_limit) {
 
 namespace {
 
-search_plan plan_search_within(u64 start, u64 quota, unsigned processors, double budget) {
+search_plan plan_search_within(u64 start, u64 quota, unsigned processors, double budget,
+                               const plan_costs& costs) {
     double end = 0;
     const double reach = expected_reach(start, quota, end);
     const double exact_below = static_cast<double>(segmented_sieve::exact_below);
@@ -185,7 +186,7 @@ search_plan plan_search_within(u64 start, u64 quota, unsigned processors, double
     if (processors <= 1) return {.how = strategy::one_thread};
     // A full sieve whose set-up the writer shares: even a search of milliseconds is mostly
     // set-up there.
-    const sieve_stretch stretch = plan_stretch(start, quota, processors, true, budget);
+    const sieve_stretch stretch = plan_stretch(start, quota, processors, true, budget, costs);
     if (stretch.shared_from != top) return {.how = strategy::sieve_ahead, .workers = 1};
     const double work = end >= exact_below ? confirmation_cost * reach : reach;
     if (work < pool_threshold) return {.how = strategy::one_thread};
@@ -202,10 +203,12 @@ search_plan plan_search_within(u64 start, u64 quota, unsigned processors, double
 
 }  // namespace
 
-search_plan plan_search(u64 start, u64 quota, unsigned processors, u64 memory_limit) {
+search_plan plan_search(u64 start, u64 quota, unsigned processors, u64 memory_limit,
+                        const plan_costs& costs) {
     const double budget = bucket_budget(memory_limit);
-    search_plan plan = plan_search_within(start, quota, processors, budget);
+    search_plan plan = plan_search_within(start, quota, processors, budget, costs);
     plan.budget = budget;
+    plan.costs = costs;
     return plan;
 }
 

@@ -15,6 +15,21 @@ namespace zorvanteli {
 // 10 MiB, the whole stays below 64 MiB.
 inline constexpr double bucket_memory_budget = 48.0 * (1 << 20);
 
+// What the plan weighs, in nanoseconds on one core: the costs of a full sieve and of the
+// confirmation. They differ from processor to processor, most of all the confirmation's, which
+// vector arithmetic makes five times cheaper.
+struct plan_costs {
+    double set_up = 7;              // making a bucket prime and finding its first multiple
+    double record = 7;              // filing its record where it has a multiple in the stretch
+    double sieve_number = 0.8;      // the rest of a full sieve's work, per number
+    double line = 10;               // a line of the listing, formatted and handed on
+    double confirmation = 500;      // the Baillie-PSW test per prime found, composites included,
+    double confirmation_top = 640;  // below 2^62 and from there on
+};
+
+// The costs on this processor.
+const plan_costs& this_machine_costs();
+
 enum class strategy {
     direct,       // no sieve: each odd number free of small primes is tested (search_directly)
     one_thread,   // the sieve on the calling thread (search_primes)
@@ -28,12 +43,14 @@ struct search_plan {
     unsigned workers = 0;                  // threads the strategy starts besides the calling thread
     unit_sizes units = {};                 // the work units' sizes, for strategy::work_units
     double budget = bucket_memory_budget;  // for a full sieve's records, see bucket_budget
+    plan_costs costs = {};                 // what the plan weighed, for the sieve's stretches
 };
 
 // The cheapest way to find the `quota` primes from `start` with `processors` processors, and no
 // more than `memory_limit` bytes of memory (0: the usual budget).
 search_plan plan_search(std::uint64_t start, std::uint64_t quota, unsigned processors,
-                        std::uint64_t memory_limit = 0);
+                        std::uint64_t memory_limit = 0,
+                        const plan_costs& costs = this_machine_costs());
 
 // How a sieve goes on from `start` while `quota` primes are still to be found: to a stop with
 // every prime up to its root, where that is cheaper than confirming the survivors, the stop a
@@ -55,13 +72,15 @@ struct sieve_stretch {
 // `threads` are the processors that would share the confirmation instead; `budget` the bytes the
 // full sieve's records may take.
 sieve_stretch plan_stretch(std::uint64_t start, std::uint64_t quota, unsigned threads = 1,
-                           bool shared = false, double budget = bucket_memory_budget);
+                           bool shared = false, double budget = bucket_memory_budget,
+                           const plan_costs& costs = this_machine_costs());
 
 // What plans a sieve's stretches from a start and what is left of the quota: plan_stretch for a
 // sieve on one thread, or for one that shares its bucket primes with its reader; or a stand-in in
 // the tests.
 using stretch_planner = std::function<sieve_stretch(std::uint64_t start, std::uint64_t quota)>;
-stretch_planner stretches_for(bool shared, double budget = bucket_memory_budget);
+stretch_planner stretches_for(bool shared, double budget = bucket_memory_budget,
+                              const plan_costs& costs = this_machine_costs());
 
 // The bytes the bucket sieving primes of a full sieve may take where the process may take
 // `memory_limit` bytes (0: no limit known), leaving room for the rest of the program.
