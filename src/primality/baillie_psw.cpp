@@ -303,9 +303,8 @@ std::size_t keep_primes(std::span<u64> numbers, arithmetic kind) {
 }
 
 std::size_t keep_primes(std::span<u64> numbers) {
-    static const arithmetic fastest =
-        available(arithmetic::ifma) ? arithmetic::ifma : arithmetic::lazy;
-    return keep_primes(numbers, fastest);
+    // Asked each time: the program may have been kept below what the processor runs.
+    return keep_primes(numbers, available(arithmetic::ifma) ? arithmetic::ifma : arithmetic::lazy);
 }
 
 }  // namespace zorvanteli
