@@ -8,7 +8,11 @@
 #   RUNS   timed runs of each program per workload (default 5)
 #   CPUS   pin both programs to these processors with taskset, e.g. CPUS=0 for one core
 #   ROWS   the workloads to run, by number (default: all), e.g. ROWS="1 2"; ROWS=band for the
-#          rows from 2^44 to 10^17
+#          rows from 2^44 to 10^17; ROWS=goals for those whose speed differs most between
+#          processors with and without AVX-512 IFMA
+#   LEVELS run every row at each of these instruction levels (ZORVANTELI_INSTRUCTIONS: portable,
+#          avx2, avx512, ifma), e.g. LEVELS="avx2 ifma"; LEVELS=all for every level this machine
+#          runs (default: the program's own choice)
 set -euo pipefail
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
@@ -18,6 +22,14 @@ program=$(cd "$(dirname "$program")" && pwd)/$(basename "$program")
 peer=${PEER:-$(command -v primesieve || true)}
 [[ -n $peer && -x $peer ]] || { echo "no primesieve: set PEER to its path" >&2; exit 2; }
 peer=$(cd "$(dirname "$peer")" && pwd)/$(basename "$peer")
+# The instruction levels to run at: each one the program reports using when asked for it.
+levels=(${LEVELS:-default})
+if [[ ${LEVELS:-} == all ]]; then
+  levels=()
+  for level in portable avx2 avx512 ifma; do
+    ZORVANTELI_INSTRUCTIONS=$level "$program" --version | grep -qx "Instruction set: $level" && levels+=("$level")
+  done
+fi
 runs=${RUNS:-5}
 [[ -x /usr/bin/time ]] || { echo "needs /usr/bin/time for CPU time and peak memory (package time)" >&2; exit 2; }
 pin=()
@@ -51,11 +63,13 @@ workloads=(
   "23 17592000000000 10000000 - 10^7 primes from 17592000000000 (across 2^44)"
   "24 3000000000000000 1000000 - 10^6 primes from 3*10^15"
   "25 30000000000000000 1000000 - 10^6 primes from 3*10^16"
+  "26 18000000000000000000 3000000 - 3*10^6 primes from 1.8*10^19"
 )
 # The rows where the sieve's depth changes: from 2^44 to 10^17, and between.
 band="8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23 24 25"
-selected=${ROWS:-1 2 3 4 5 6 7 $band}
+selected=${ROWS:-1 2 3 4 5 6 7 26 $band}
 [[ $selected == band ]] && selected=$band
+[[ $selected == goals ]] && selected="4 26 22 3 9 14 18 21"
 
 # On the local disk beside the build, not on a tmpfs: writing the listing is part of the work.
 mkdir -p "$repo/build"
@@ -99,40 +113,42 @@ echo "runs: $runs of each, alternating; medians${CPUS:+; both pinned to processo
 echo "ratio: zorvanteli / primesieve, below 1 when zorvanteli is faster; cpu/wall: zorvanteli's"
 echo "(user + system) / wall time; peak: resident memory"
 echo
-echo "| workload | zorvanteli s | primesieve s | ratio | cpu/wall | zorvanteli peak MiB | primesieve peak MiB | write floor s | same listing |"
-echo "| --- | ---: | ---: | ---: | ---: | ---: | ---: | ---: | --- |"
+echo "| workload | level | zorvanteli s | primesieve s | ratio | cpu/wall | zorvanteli peak MiB | primesieve peak MiB | write floor s | same listing |"
+echo "| --- | --- | ---: | ---: | ---: | ---: | ---: | ---: | ---: | --- |"
 
 failed=false
 for workload in "${workloads[@]}"; do
   read -r number start count want_floor label <<< "$workload"
   [[ " $selected " == *" $number "* ]] || continue
+  for level in "${levels[@]}"; do
+    if [[ $level == default ]]; then unset ZORVANTELI_INSTRUCTIONS; else export ZORVANTELI_INSTRUCTIONS=$level; fi
 
-  printf '%s\n%s\n\n' "$start" "$count" > answers
-  # One untimed run of each leaves the listings to compare and gives the peer its stop number.
-  rm -f -- ./*.txt
-  "${pin[@]}" "$program" < answers > /dev/null
-  result=(./*.txt)
-  [[ ${#result[@]} -eq 1 && -f ${result[0]} ]] || { echo "expected one result file after: $label" >&2; exit 1; }
-  mv -- "${result[0]}" ours.list
-  found=$(wc -l < ours.list)
-  bytes=$(wc -c < ours.list)
-  stop=$last_u64  # the search ran into the end of the 64-bit range
-  ((found < count)) || stop=$(tail -n 1 ours.list)
-  "${pin[@]}" "$peer" -t1 "$start" "$stop" --print > primesieve.list
-  if cmp -s ours.list primesieve.list; then same=OK; else same=DIFF; failed=true; fi
-  rm -f ours.list primesieve.list
+    printf '%s\n%s\n\n' "$start" "$count" > answers
+    # One untimed run of each leaves the listings to compare and gives the peer its stop number.
+    rm -f -- ./*.txt
+    "${pin[@]}" "$program" < answers > /dev/null
+    result=(./*.txt)
+    [[ ${#result[@]} -eq 1 && -f ${result[0]} ]] || { echo "expected one result file after: $label" >&2; exit 1; }
+    mv -- "${result[0]}" ours.list
+    found=$(wc -l < ours.list)
+    bytes=$(wc -c < ours.list)
+    stop=$last_u64  # the search ran into the end of the 64-bit range
+    ((found < count)) || stop=$(tail -n 1 ours.list)
+    "${pin[@]}" "$peer" -t1 "$start" "$stop" --print > primesieve.list
+    if cmp -s ours.list primesieve.list; then same=OK; else same=DIFF; failed=true; fi
+    rm -f ours.list primesieve.list
 
-  : > ours.times; : > theirs.times; : > floor.times
-  for ((i = 0; i < runs; ++i)); do
-    measure ours.times answers /dev/null "$program"
-    measure theirs.times /dev/null primesieve.list "$peer" -t1 "$start" "$stop" --print
-    rm -f -- ./*.txt primesieve.list
-    # The floor: the same number of bytes written from one reused 1 MiB buffer.
-    if [[ $want_floor == floor ]]; then
-      measure floor.times /dev/null /dev/null dd if=/dev/zero of=floor.out bs=1M \
-        count=$(((bytes + 1048575) / 1048576)) status=none
-      rm -f floor.out
-    fi
+    : > ours.times; : > theirs.times; : > floor.times
+    for ((i = 0; i < runs; ++i)); do
+      measure ours.times answers /dev/null "$program"
+      measure theirs.times /dev/null primesieve.list "$peer" -t1 "$start" "$stop" --print
+      rm -f -- ./*.txt primesieve.list
+      # The floor: the same number of bytes written from one reused 1 MiB buffer.
+      if [[ $want_floor == floor ]]; then
+        measure floor.times /dev/null /dev/null dd if=/dev/zero of=floor.out bs=1M \
+          count=$(((bytes + 1048575) / 1048576)) status=none
+        rm -f floor.out
+      fi
   done
 
   ours_s=$(cut -d' ' -f1 ours.times | median)
@@ -142,10 +158,11 @@ for workload in "${workloads[@]}"; do
   theirs_mib=$(cut -d' ' -f3 theirs.times | sort -g | tail -n 1 | awk '{ printf "%.1f", $1 / 1024 }')
   floor_s=-
   [[ $want_floor == floor ]] && floor_s=$(cut -d' ' -f1 floor.times | median | awk '{ printf "%.4f", $1 }')
-  printf '| %s | %.4f | %.4f | %s | %s | %s | %s | %s | %s |\n' "$label" "$ours_s" "$theirs_s" \
+  printf '| %s | %s | %.4f | %.4f | %s | %s | %s | %s | %s | %s |\n' "$label" "$level" "$ours_s" "$theirs_s" \
     "$(awk -v a="$ours_s" -v b="$theirs_s" 'BEGIN { printf "%.2f", a / b }')" \
     "$(awk -v c="$ours_cpu" -v w="$ours_s" 'BEGIN { printf "%.2f", c / w }')" \
     "$ours_mib" "$theirs_mib" "$floor_s" "$same"
+  done
 done
 
 if $failed; then

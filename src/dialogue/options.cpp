@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "platform/processor.hpp"
+
 namespace zorvanteli {
 namespace {
 
@@ -49,7 +51,9 @@ std::optional<int> answer_options(std::span<const std::string_view> arguments, s
     if (arguments.empty()) return std::nullopt;
     const std::string_view first = arguments.front();
     if (first == "--help" || (windows && first == "/?")) return answer(out, help_text(windows));
-    if (first == "--version") return answer(out, version_text);
+    if (first == "--version")
+        return answer(out, std::string{version_text} + "Instruction set: " +
+                               std::string{name_of(instruction_level_in_use())} + "\n");
     err << "zorvanteli: unknown option '" << first << "'\nTry 'zorvanteli --help'.\n" << std::flush;
     return 2;
 }
