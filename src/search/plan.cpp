@@ -64,14 +64,64 @@ double prime_count(double x) {
     return x / (std::log(x) - 1.1);
 }
 
-// The bucket sieving primes that a full sieve of `length` numbers below `stop` holds at its
-// start: each prime above 2^22 with a multiple prime to 30 in the range. Below 8/30 of the
-// length they all have one; above, a prime p has one with odds of about (8/30) length / p, and
-// the sum of 1/p over primes is a difference of ln ln.
-double bucket_records(double length, double root, double low) {
-    const double sure = std::clamp(length * 8 / 30, low, root);
+// The records that a full sieve's window of `length` numbers holds at its start, for the primes
+// in (low, to]: each with a multiple prime to 30 in the window. Below 8/30 of the length they all
+// have one; above, a prime p has one with odds of about (8/30) length / p, and the sum of 1/p
+// over primes is a difference of ln ln.
+double bucket_records(double length, double to, double low) {
+    if (to <= low) return 0;
+    const double sure = std::clamp(length * 8 / 30, low, to);
     return prime_count(sure) - prime_count(low) +
-           length * 8 / 30 * (std::log(std::log(root)) - std::log(std::log(sure)));
+           length * 8 / 30 * (std::log(std::log(to)) - std::log(std::log(sure)));
+}
+
+// The strikes of the primes in (from, root] in a run of `length` numbers, each of which strikes
+// it once at most: from > 8/30 of the length.
+double single_strikes(double length, double from, double root) {
+    return from >= root ? 0
+                        : length * 8 / 30 * (std::log(std::log(root)) - std::log(std::log(from)));
+}
+
+// How a full sieve covers `reach` numbers below a root of `root` within `budget` bytes: in runs,
+// each setting up every prime to the root once; within a run the primes above half its length
+// file their single strikes, 4 bytes each, and the others their records, 8 bytes each, in
+// windows that each set them up afresh. The cheapest layout that fits, and its set-up in ns.
+struct full_layout {
+    double runs = 0, windows = 0, set_up = 0;
+    double memory = 0;  // of the largest run
+    bool fits() const { return runs > 0; }
+};
+
+full_layout lay_out(double reach, double root, double low, double budget, const plan_costs& costs) {
+    full_layout best;
+    const double all_primes = prime_count(root) - prime_count(low);
+    for (double runs = 1; runs <= 64; ++runs) {
+        const double length = std::ceil(reach / runs);
+        const double records_to = std::clamp(length / 2, low, root);
+        const double singles_memory = 4 * single_strikes(length, records_to, root);
+        const double room = budget - singles_memory;
+        if (room <= 0) continue;
+        // The fewest windows whose records fit what the singles leave.
+        const auto records_memory = [&](double windows) {
+            return 8 * bucket_records(std::ceil(length / windows), records_to, low);
+        };
+        double windows = 1;
+        while (windows < 1e6 && records_memory(windows) > room) windows *= 2;
+        if (records_memory(windows) > room) continue;
+        for (double step = windows / 4; step >= 1; step /= 2)
+            if (records_memory(windows - step) <= room) windows -= step;
+        const double record_primes = prime_count(records_to) - prime_count(low);
+        const double run_set_up =
+            (all_primes - record_primes) * costs.set_up +
+            single_strikes(length, records_to, root) * costs.record / 2 +
+            windows * (record_primes * costs.set_up +
+                       bucket_records(std::ceil(length / windows), records_to, low) * costs.record);
+        if (!best.fits() || runs * run_set_up < best.set_up)
+            best = {runs, windows, runs * run_set_up, singles_memory + records_memory(windows)};
+        // Every further run sets up its single primes once more.
+        if (best.fits() && runs * (all_primes - record_primes) * costs.set_up > best.set_up) break;
+    }
+    return best;
 }
 
 // The prime x above which the primes to `root` are the given share of those above `low`.
@@ -119,31 +169,34 @@ sieve_stretch plan_stretch(u64 start, u64 quota, unsigned threads, bool shared, 
     const bool exact = root <= static_cast<double>(segmented_sieve::sieve_bound);
     if (exact && !(shared && root >= 2 * low && root >= (1 << 21))) return {};
 
-    // A full sieve sets up every prime to the root, once per stretch; the stretch is as long as
-    // the budget for their records allows.
-    if (budget <= 0) return {};
-    const double records = budget / 8;
-    double stretches = 1;
-    while (stretches < 1e6 && bucket_records(reach / stretches, root, low) > records) ++stretches;
-    const double length = std::ceil(reach / stretches);
-    const double sieving_primes = prime_count(root) - prime_count(low);
+    // The usual budget; more, up to what the whole range's records would take, for a long range
+    // near the top, where every run sets up 10^8 primes or more: when it saves a tenth.
+    full_layout layout = lay_out(reach, root, low, std::min(budget, bucket_memory_budget), costs);
+    if (start >= large_runs_from && reach > large_run_length && budget > bucket_memory_budget) {
+        const double most = std::min(budget, 8 * bucket_records(reach, root, low));
+        const full_layout large = lay_out(reach, root, low, most, costs);
+        if (large.fits() && (!layout.fits() || large.set_up < 0.9 * layout.set_up)) layout = large;
+    }
+    if (!layout.fits()) return {};
+    const double length = std::ceil(reach / layout.runs);
     // Wall times: a full sieve shared with the writer takes about half its work, set-up, sieve
-    // and lines, where one stretch holds the quota (after a stretch cut short, the writer sets
-    // up its share only once the sieve hands it the next one's first segment); confirming is
-    // shared by `threads` workers while the writer writes.
-    const double set_up =
-        sieving_primes * costs.set_up + bucket_records(length, root, low) * costs.record;
+    // and lines, where one run holds the quota (after a run cut short, the writer sets up its
+    // share only once the sieve hands it the next one's first segment); confirming is shared by
+    // `threads` workers while the writer writes.
+    const double set_up = layout.set_up / layout.runs;
     const double sieving = reach * costs.sieve_number;
     const double writing = count * costs.line;
-    const double full_work = stretches * set_up + sieving + writing;
-    const double full = shared && stretches == 1 ? full_work / 2 : full_work;
+    const double full_work = layout.set_up + sieving + writing;
+    const double full = shared && layout.runs == 1 ? full_work / 2 : full_work;
     const double confirming = count * confirmation_ns(stop, costs) + sieving;
     const double confirmed =
         threads <= 1 ? confirming + writing : std::max(confirming / threads, writing);
     if (!exact && full >= confirmed) return {};
-    sieve_stretch stretch{.stop = start + static_cast<u64>(length),
-                          .depth = sieve_depth::full,
-                          .holds_quota = stretches == 1};
+    sieve_stretch stretch{
+        .stop = start + static_cast<u64>(length),
+        .depth = sieve_depth::full,
+        .window = layout.windows <= 1 ? 0 : static_cast<u64>(std::ceil(length / layout.windows)),
+        .holds_quota = layout.runs == 1};
     if (shared) {
         // The writer's share balances the two threads: the sieve's set-up of the rest and its
         // other work against the writer's set-up of its share and its lines.
@@ -167,9 +220,9 @@ double bucket_budget(u64 memory_limit) {
     // in flight, the text, the threads' stacks, the program itself. With less left than 4 MiB
     // a full sieve would be all stretches.
     constexpr double rest = 24.0 * (1 << 20), least = 4.0 * (1 << 20);
-    if (memory_limit == 0) return bucket_memory_budget;
+    if (memory_limit == 0) return large_bucket_memory_budget;
     const double left = static_cast<double>(memory_limit) - rest;
-    return left < least ? 0 : std::min(left, bucket_memory_budget);
+    return left < least ? 0 : std::min(left, large_bucket_memory_budget);
 }
 
 namespace {

@@ -11,9 +11,15 @@
 
 namespace zorvanteli {
 
-// The bytes the bucket sieving primes of a full sieve may take: with the rest of the program, some
+// The bytes the large sieving primes of a full sieve may take: with the rest of the program, some
 // 10 MiB, the whole stays below 64 MiB.
 inline constexpr double bucket_memory_budget = 48.0 * (1 << 20);
+// Where every run of a full sieve sets up 10^8 primes or more, from 10^18 on, a range longer
+// than 10^8 numbers may take more, where that saves set-ups, up to what primesieve would take:
+// the whole stays below 128 MiB.
+inline constexpr double large_bucket_memory_budget = 112.0 * (1 << 20);
+inline constexpr std::uint64_t large_runs_from = 1'000'000'000'000'000'000;
+inline constexpr double large_run_length = 1e8;
 
 // What the plan weighs, in nanoseconds on one core: the costs of a full sieve and of the
 // confirmation. They differ from processor to processor, most of all the confirmation's, which
@@ -40,10 +46,10 @@ enum class strategy {
 
 struct search_plan {
     strategy how = strategy::one_thread;
-    unsigned workers = 0;                  // threads the strategy starts besides the calling thread
-    unit_sizes units = {};                 // the work units' sizes, for strategy::work_units
-    double budget = bucket_memory_budget;  // for a full sieve's records, see bucket_budget
-    plan_costs costs = {};                 // what the plan weighed, for the sieve's stretches
+    unsigned workers = 0;   // threads the strategy starts besides the calling thread
+    unit_sizes units = {};  // the work units' sizes, for strategy::work_units
+    double budget = large_bucket_memory_budget;  // for a full sieve's primes, see bucket_budget
+    plan_costs costs = {};                       // what the plan weighed, for the sieve's stretches
 };
 
 // The cheapest way to find the `quota` primes from `start` with `processors` processors, and no
@@ -64,6 +70,9 @@ search_plan plan_search(std::uint64_t start, std::uint64_t quota, unsigned proce
 struct sieve_stretch {
     std::uint64_t stop = ~std::uint64_t{0};
     sieve_depth depth = sieve_depth::bounded;
+    // The numbers of each window of a full sieve's records, which sets them up afresh; 0 for one
+    // window over the whole stretch.
+    std::uint64_t window = 0;
     std::uint64_t shared_from = ~std::uint64_t{0};
     // Expected to hold the quota; otherwise it ends where the memory runs short.
     bool holds_quota = true;
@@ -72,14 +81,14 @@ struct sieve_stretch {
 // `threads` are the processors that would share the confirmation instead; `budget` the bytes the
 // full sieve's records may take.
 sieve_stretch plan_stretch(std::uint64_t start, std::uint64_t quota, unsigned threads = 1,
-                           bool shared = false, double budget = bucket_memory_budget,
+                           bool shared = false, double budget = large_bucket_memory_budget,
                            const plan_costs& costs = this_machine_costs());
 
 // What plans a sieve's stretches from a start and what is left of the quota: plan_stretch for a
 // sieve on one thread, or for one that shares its bucket primes with its reader; or a stand-in in
 // the tests.
 using stretch_planner = std::function<sieve_stretch(std::uint64_t start, std::uint64_t quota)>;
-stretch_planner stretches_for(bool shared, double budget = bucket_memory_budget,
+stretch_planner stretches_for(bool shared, double budget = large_bucket_memory_budget,
                               const plan_costs& costs = this_machine_costs());
 
 // The bytes the bucket sieving primes of a full sieve may take where the process may take

@@ -13,7 +13,8 @@ planned_sieve::planned_sieve(std::uint64_t start, std::uint64_t quota, stretch_p
       stretch_{planner_(start, quota)},
       resume_{start},
       sieve_{std::in_place,          start,          stretch_.stop,
-             best_instruction_set(), stretch_.depth, stretch_.shared_from} {}
+             best_instruction_set(), stretch_.depth, stretch_.shared_from,
+             stretch_.window} {}
 
 bool planned_sieve::bounded_instead() {
     if (stretch_.depth != sieve_depth::full) return false;
@@ -39,7 +40,7 @@ void planned_sieve::next_stretch(std::uint64_t found) {
     stretch_ = planner_(start, quota_ - std::min(found, quota_ - 1));
     resume_ = start;
     short_of_memory_bounded([&] {
-        sieve_->reset(start, stretch_.stop, stretch_.depth, stretch_.shared_from);
+        sieve_->reset(start, stretch_.stop, stretch_.depth, stretch_.shared_from, stretch_.window);
         return true;
     });
 }

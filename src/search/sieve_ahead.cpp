@@ -81,7 +81,9 @@ public:
         bool prepared = first.shared_from < first.stop;
         if (prepared) {
             const std::size_t bytes = segmented_sieve::full_depth_segment_bytes(start, first.stop);
-            shared.reset(first_low, first.stop, first.shared_from, first.stop, bytes);
+            const u64 window_segments = (first.window / 30 + bytes - 1) / bytes;
+            shared.reset(first_low, first.stop, first.shared_from, first.stop, bytes,
+                         first.window == 0 ? 0 : std::max<u64>(window_segments, 1) * bytes);
             shared.add_primes(integer_sqrt(segment_last(first_low, first.stop, bytes)));
         }
         for (std::size_t k = 0;; k = (k + 1) % ring_.size()) {
@@ -92,7 +94,7 @@ public:
             if (bits.words != 0 && bits.shared_from != ~u64{0}) {
                 if (bits.first && !std::exchange(prepared, false))
                     shared.reset(bits.low, bits.stop, bits.shared_from, bits.stop,
-                                 bits.segment_bytes);
+                                 bits.segment_bytes, bits.window_bytes);
                 shared.add_primes(
                     integer_sqrt(segment_last(bits.low, bits.stop, bits.segment_bytes)));
                 shared.strike(

@@ -1,11 +1,11 @@
 // The bucket sieve's loop: a segment's records, struck and refiled one after the other.
 #include "sieve/bucket_primes.hpp"
 
+#include <algorithm>
 #include <bit>
-#include <cstdint>
-#include <iterator>
-#include <span>
-#include <utility>
+
+#include "sieve/first_strikes.hpp"
+#include "sieve/wheel.hpp"
 
 namespace zorvanteli {
 namespace {
@@ -13,72 +13,42 @@ namespace {
 using u64 = std::uint64_t;
 using u8 = std::uint8_t;
 
+// Primes set up at a time: their first strikes stay in the level-1 cache until they are filed.
+constexpr std::size_t strike_batch = 1024;
+
 }  // namespace
 
-bucket_sieving_primes::bucket_sieving_primes() {
+bucket_sieving_primes::bucket_sieving_primes(instruction_set set)
+    : set_{set},
+      kept_{new std::uint32_t[strike_batch + 8]},
+      strikes_{new std::uint64_t[strike_batch + 8]} {
     clear();
-}
-bucket_sieving_primes::~bucket_sieving_primes() = default;
-
-bucket_sieving_primes::block* bucket_sieving_primes::block_of(record* end) {
-    // The last record written lies in the block; `end` may be just past it.
-    return reinterpret_cast<block*>(reinterpret_cast<std::uintptr_t>(end - 1) & ~(block_bytes - 1));
 }
 
 void bucket_sieving_primes::clear(u64 segment_bytes, u64 largest) {
-    for (record*& end : std::span{ends_.get(), buckets_}) {
-        if (end == nullptr) continue;
-        for (block* b = block_of(end); b != nullptr;) {
-            block* const older = b->older;
-            b->older = free_;
-            free_ = b;
-            b = older;
-        }
-        end = nullptr;
-    }
     segment_shift_ = std::countr_zero(segment_bytes);
     // A step of the wheel spans at most 6/30 of the prime in bytes, and one more bucket is the
     // current segment's.
-    buckets_ = std::bit_ceil(largest / 5 / segment_bytes + 3);
+    ring_ = std::bit_ceil(static_cast<std::size_t>(largest / 5 / segment_bytes + 3));
+    buckets_.reset(ring_);
     current_ = 0;
     records_ = 0;
 }
 
-bucket_sieving_primes::block* bucket_sieving_primes::new_block() {
-    if (free_ == nullptr) {
-        // Blocks come 64 at a time, 256 KiB, as the records grow.
-        constexpr std::size_t count = 64;
-        storage_.push_back(std::make_unique<block[]>(count));
+void bucket_sieving_primes::add(std::span<const std::uint32_t> primes, u64 low, u64 last) {
+    const int shift = segment_shift_ + 3;
+    const u64 mask = (segment_mask() << 3) | 7;
+    while (!primes.empty()) {
+        const auto batch = primes.first(std::min(primes.size(), strike_batch));
+        primes = primes.subspan(batch.size());
+        const std::size_t count =
+            first_strikes(batch, low, last, kept_.get(), strikes_.get(), set_);
+        records_ += count;
         for (std::size_t i = 0; i < count; ++i) {
-            storage_.back()[i].older = free_;
-            free_ = &storage_.back()[i];
+            const u64 strike = strikes_[i];
+            buckets_.file((current_ + (strike >> shift)) & (ring_ - 1),
+                          {kept_[i], static_cast<std::uint32_t>(strike & mask)});
         }
-    }
-    block* const b = free_;
-    free_ = b->older;
-    return b;
-}
-
-void bucket_sieving_primes::file(std::size_t bucket, record r) {
-    record* end = ends_[bucket];
-    // Null, or just past a full block, which ends on the alignment of the next.
-    if ((reinterpret_cast<std::uintptr_t>(end) & (block_bytes - 1)) == 0) {
-        block* const b = new_block();
-        b->older = end == nullptr ? nullptr : block_of(end);
-        end = b->records;
-    }
-    *end = r;
-    ends_[bucket] = end + 1;
-}
-
-void bucket_sieving_primes::add(std::span<const u64> primes, u64 low, u64 last) {
-    for (const u64 p : primes) {
-        wheel::position at;
-        if (!wheel::first_strike(p, low, last, at)) continue;
-        ++records_;
-        file((current_ + (at.byte >> segment_shift_)) & (buckets_ - 1),
-             {static_cast<std::uint32_t>(p / 30 * 8 + wheel::bit_of_residue[p % 30]),
-              static_cast<std::uint32_t>((at.byte & segment_mask()) * 8 + at.j)});
     }
 }
 
@@ -87,35 +57,28 @@ void bucket_sieving_primes::sieve(u8* segment, u64 segments_left) {
     // every strike.
     const int shift = segment_shift_;
     const u64 mask = segment_mask();
-    record* end = std::exchange(ends_[current_], nullptr);
-    if (end != nullptr) {
-        for (block* b = block_of(end); b != nullptr;) {
-            for (record* r = b->records; r != end; ++r) {
-                const u64 pd = r->pd_class / 8;
-                const unsigned c = r->pd_class % 8;
-                u64 byte = r->next / 8;
-                unsigned j = r->next % 8;
-                do {
-                    segment[byte] &= wheel::strike_masks[c][j];
-                    byte += pd * wheel::strikes.gap[j] + wheel::strikes.step_carry[c][j];
-                    j = (j + 1) % 8;
-                } while (byte <= mask);
-                const u64 ahead = byte >> shift;
-                if (ahead > segments_left) {
-                    --records_;
-                    continue;
-                }
-                file((current_ + ahead) & (buckets_ - 1),
-                     {r->pd_class, static_cast<std::uint32_t>((byte & mask) * 8 + j)});
-            }
-            block* const older = b->older;
-            b->older = free_;
-            free_ = b;
-            b = older;
-            end = b == nullptr ? nullptr : std::end(b->records);
+    const std::size_t current = current_, ring_mask = ring_ - 1;
+    std::size_t dropped = 0;
+    buckets_.drain(current, [&](const record& r) {
+        const u64 pd = r.pd_class / 8;
+        const unsigned c = r.pd_class % 8;
+        u64 byte = r.next / 8;
+        unsigned j = r.next % 8;
+        do {
+            segment[byte] &= wheel::strike_masks[c][j];
+            byte += pd * wheel::strikes.gap[j] + wheel::strikes.step_carry[c][j];
+            j = (j + 1) % 8;
+        } while (byte <= mask);
+        const u64 ahead = byte >> shift;
+        if (ahead > segments_left) {
+            ++dropped;
+            return;
         }
-    }
-    current_ = (current_ + 1) & (buckets_ - 1);
+        buckets_.file((current + ahead) & ring_mask,
+                      {r.pd_class, static_cast<std::uint32_t>((byte & mask) * 8 + j)});
+    });
+    records_ -= dropped;
+    current_ = (current_ + 1) & (ring_ - 1);
 }
 
 }  // namespace zorvanteli

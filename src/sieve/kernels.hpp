@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "platform/processor.hpp"
 #include "sieve/survivors.hpp"
@@ -23,6 +24,18 @@ survivors_taken collect_survivors_avx2(const std::uint64_t* words, std::size_t c
                                        std::uint64_t low, std::uint64_t* out, std::size_t room);
 survivors_taken collect_survivors_avx512(const std::uint64_t* words, std::size_t count,
                                          std::uint64_t low, std::uint64_t* out, std::size_t room);
+survivors_taken collect_on_the_wheel_avx2(const std::uint64_t* words, std::size_t count,
+                                          std::uint32_t first, std::uint32_t* out,
+                                          std::size_t room);
+survivors_taken collect_on_the_wheel_avx512(const std::uint64_t* words, std::size_t count,
+                                            std::uint32_t first, std::uint32_t* out,
+                                            std::size_t room);
+
+// first_strikes with AVX2 and FMA, and on AVX-512 F, DQ and VL.
+std::size_t first_strikes_avx2(std::span<const std::uint32_t> primes, std::uint64_t low,
+                               std::uint64_t last, std::uint32_t* kept, std::uint64_t* strikes);
+std::size_t first_strikes_avx512(std::span<const std::uint32_t> primes, std::uint64_t low,
+                                 std::uint64_t last, std::uint32_t* kept, std::uint64_t* strikes);
 
 }  // namespace zorvanteli
 #endif

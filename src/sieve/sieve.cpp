@@ -80,12 +80,12 @@ std::unique_ptr<std::uint64_t[]> segmented_sieve::make_buffer() {
 }
 
 segmented_sieve::segmented_sieve(u64 start, u64 stop, instruction_set set, sieve_depth depth,
-                                 u64 shared_from)
-    : set_{set}, words_{make_buffer()}, carry_(spill_bytes / 8), generator_{set} {
-    reset(start, stop, depth, shared_from);
+                                 u64 shared_from, u64 window)
+    : set_{set}, words_{make_buffer()}, carry_(spill_bytes / 8), generator_{set}, buckets_{set} {
+    reset(start, stop, depth, shared_from, window);
 }
 
-void segmented_sieve::reset(u64 start, u64 stop, sieve_depth depth, u64 shared_from) {
+void segmented_sieve::reset(u64 start, u64 stop, sieve_depth depth, u64 shared_from, u64 window) {
     depth_ = depth;
     start_ = start;
     stop_ = stop;
@@ -109,7 +109,9 @@ void segmented_sieve::reset(u64 start, u64 stop, sieve_depth depth, u64 shared_f
     large_.clear();
     buckets_from_ = full ? full_depth_buckets_from(longest_) : sieve_bound + 1;
     shared_from_ = full ? std::max(shared_from, buckets_from_ - 1) : top;
-    buckets_.reset(low_, stop, buckets_from_ - 1, full ? shared_from_ : 0, longest_);
+    const u64 window_segments = (window / wheel::numbers_per_byte + longest_ - 1) / longest_;
+    window_bytes_ = window == 0 ? 0 : std::max<u64>(window_segments, 1) * longest_;
+    buckets_.reset(low_, stop, buckets_from_ - 1, full ? shared_from_ : 0, longest_, window_bytes_);
     first_segment_ = true;
 }
 
@@ -286,6 +288,7 @@ bool segmented_sieve::next_segment(std::unique_ptr<std::uint64_t[]>& buffer, seg
     bits.stop = stop_;
     bits.shared_from = shared_from_;
     bits.segment_bytes = longest_;
+    bits.window_bytes = window_bytes_;
     bits.words = 0;
     bits.survivors = 0;
     if (!more_segments_) return true;  // a range of 2, 3 or 5 alone

@@ -69,15 +69,17 @@ public:
 
     // Primes are produced from `start` up to `stop`, both included.
     // A full sieve leaves the primes above `shared_from` to another thread, which strikes them
-    // into the segments it hands out (segment_bits says which).
+    // into the segments it hands out (segment_bits says which). It sets up the records of its
+    // large primes afresh for every `window` numbers (rounded up to whole segments; 0: once).
     explicit segmented_sieve(std::uint64_t start, std::uint64_t stop = ~std::uint64_t{0},
                              instruction_set set = best_instruction_set(),
                              sieve_depth depth = sieve_depth::bounded,
-                             std::uint64_t shared_from = ~std::uint64_t{0});
+                             std::uint64_t shared_from = ~std::uint64_t{0},
+                             std::uint64_t window = 0);
     // Starts afresh on [start, stop], keeping the sieving primes to sieve_bound and the buffers
     // already made: cheaper than a new sieve for one thread that sieves range after range.
     void reset(std::uint64_t start, std::uint64_t stop, sieve_depth depth = sieve_depth::bounded,
-               std::uint64_t shared_from = ~std::uint64_t{0});
+               std::uint64_t shared_from = ~std::uint64_t{0}, std::uint64_t window = 0);
 
     // Writes the primes of the next stretch of numbers to `out`, as many as fit, and returns
     // how many; a stretch may hold none. Call until finished().
@@ -104,7 +106,8 @@ public:
         bool first = false;
         std::uint64_t stop = 0;
         std::uint64_t shared_from = ~std::uint64_t{0};
-        std::size_t segment_bytes = 0;  // the length of the range's segments, but the last
+        std::size_t segment_bytes = 0;   // the length of the range's segments, but the last
+        std::uint64_t window_bytes = 0;  // of the records' windows, whole segments; 0: one
     };
     // A buffer to swap with next_segment().
     static std::unique_ptr<std::uint64_t[]> make_buffer();
@@ -156,6 +159,7 @@ private:
     bucket_sieve buckets_;               // of a full sieve, the primes from buckets_from_ on
     std::uint64_t buckets_from_ = sieve_bound;
     std::uint64_t shared_from_ = ~std::uint64_t{0};
+    std::uint64_t window_bytes_ = 0;
     bool first_segment_ = false;
 };
 

@@ -17,4 +17,17 @@ survivors_taken collect_survivors(const std::uint64_t* words, std::size_t count,
     return survivors_loop::collect(words, count, low, out, room);
 }
 
+survivors_taken collect_on_the_wheel(const std::uint64_t* words, std::size_t count,
+                                     std::uint32_t first, std::uint32_t* out, std::size_t room,
+                                     instruction_set set) {
+#if ZORVANTELI_X86_KERNELS
+    if (set == instruction_set::avx512)
+        return collect_on_the_wheel_avx512(words, count, first, out, room);
+    if (set == instruction_set::avx2)
+        return collect_on_the_wheel_avx2(words, count, first, out, room);
+#endif
+    (void)set;
+    return survivors_loop::collect_on_the_wheel(words, count, first, out, room);
+}
+
 }  // namespace zorvanteli

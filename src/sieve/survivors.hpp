@@ -20,4 +20,11 @@ survivors_taken collect_survivors(const std::uint64_t* words, std::size_t count,
                                   std::uint64_t* out, std::size_t room,
                                   instruction_set set = best_instruction_set());
 
+// The same, with each set bit's position on the wheel instead of its number: first + 64 * i + b
+// for bit b of words[i], where `first` is low / 30 * 8. For numbers below 2^32 that is the form
+// the bucket records take, and reading it needs no table.
+survivors_taken collect_on_the_wheel(const std::uint64_t* words, std::size_t count,
+                                     std::uint32_t first, std::uint32_t* out, std::size_t room,
+                                     instruction_set set = best_instruction_set());
+
 }  // namespace zorvanteli

@@ -46,5 +46,44 @@ collect_survivors_avx512(const u64* words, std::size_t count, u64 low, u64* out,
     return taken;
 }
 
+// The positions themselves are the bytes 0 to 63: compressed by the word and widened to 32 bits
+// sixteen at a time.
+__attribute__((target("avx512f,avx512bw,avx512vbmi2,popcnt"))) survivors_taken
+collect_on_the_wheel_avx512(const u64* words, std::size_t count, std::uint32_t first,
+                            std::uint32_t* out, std::size_t room) {
+    alignas(64) static constexpr auto positions = [] {
+        std::array<std::uint8_t, 64> p{};
+        for (unsigned b = 0; b < 64; ++b) p[b] = static_cast<std::uint8_t>(b);
+        return p;
+    }();
+    const __m512i iota = _mm512_load_si512(positions.data());
+    const __m512i word_step = _mm512_set1_epi32(64);
+    __m512i base = _mm512_set1_epi32(static_cast<int>(first));
+    survivors_taken taken;
+    for (; taken.words < count && room - taken.numbers >= 64; ++taken.words) {
+        const u64 w = words[taken.words];
+        const __m512i packed = _mm512_maskz_compress_epi8(w, iota);
+        std::uint32_t* o = out + taken.numbers;
+        // Sixteen without a branch: a word below 2^32 rarely holds more primes.
+        _mm512_storeu_si512(
+            o,
+            _mm512_add_epi32(base, _mm512_maskz_cvtepu8_epi32(
+                                       0xFFFF, _mm512_maskz_extracti32x4_epi32(0xF, packed, 0))));
+        const auto n = static_cast<std::size_t>(_mm_popcnt_u64(w));
+        if (n > 16) {
+            alignas(64) std::array<std::uint8_t, 64> bytes;
+            _mm512_store_si512(bytes.data(), packed);
+            for (std::size_t g = 16; g < n; g += 16) {
+                const __m128i sixteen = _mm_load_si128(reinterpret_cast<const __m128i*>(&bytes[g]));
+                _mm512_storeu_si512(
+                    o + g, _mm512_add_epi32(base, _mm512_maskz_cvtepu8_epi32(0xFFFF, sixteen)));
+            }
+        }
+        taken.numbers += n;
+        base = _mm512_add_epi32(base, word_step);
+    }
+    return taken;
+}
+
 }  // namespace zorvanteli
 #endif

@@ -19,20 +19,28 @@ inline constexpr auto values_with_end = [] {
     for (unsigned b = 0; b < 64; ++b) v[b] = wheel::value_of_bit[b];
     return v;
 }();
+inline constexpr auto positions_with_end = [] {
+    std::array<std::uint8_t, 65> v{};
+    for (unsigned b = 0; b < 65; ++b) v[b] = static_cast<std::uint8_t>(b);
+    return v;
+}();
 
-inline survivors_taken collect(const std::uint64_t* words, std::size_t count, std::uint64_t low,
-                               std::uint64_t* out, std::size_t room) {
-    constexpr std::uint64_t numbers_per_word = 8 * wheel::numbers_per_byte;
+// Bit b of words[i] becomes first + step * i + values[b].
+template <class Number>
+inline survivors_taken collect_into(const std::uint64_t* words, std::size_t count, Number first,
+                                    Number step, const std::array<std::uint8_t, 65>& values,
+                                    Number* out, std::size_t room) {
     survivors_taken taken;
     for (; taken.words < count && room - taken.numbers >= 64; ++taken.words) {
         std::uint64_t w = words[taken.words];
         if (w == 0) continue;
-        const std::uint64_t base = low + numbers_per_word * taken.words;
-        std::uint64_t* o = out + taken.numbers;
+        const auto base = static_cast<Number>(first + step * taken.words);
+        Number* o = out + taken.numbers;
         taken.numbers += static_cast<std::size_t>(std::popcount(w));
         do {
             for (int k = 0; k < 8; ++k) {
-                o[k] = base + values_with_end[static_cast<unsigned>(std::countr_zero(w))];
+                o[k] =
+                    static_cast<Number>(base + values[static_cast<unsigned>(std::countr_zero(w))]);
                 w &= w - 1;
 #if defined(__GNUC__)
                 // Hides from the compiler that w may be 0 here: it would otherwise leave the
@@ -44,6 +52,18 @@ inline survivors_taken collect(const std::uint64_t* words, std::size_t count, st
         } while (w != 0);
     }
     return taken;
+}
+
+inline survivors_taken collect(const std::uint64_t* words, std::size_t count, std::uint64_t low,
+                               std::uint64_t* out, std::size_t room) {
+    return collect_into<std::uint64_t>(words, count, low, 8 * wheel::numbers_per_byte,
+                                       values_with_end, out, room);
+}
+
+inline survivors_taken collect_on_the_wheel(const std::uint64_t* words, std::size_t count,
+                                            std::uint32_t first, std::uint32_t* out,
+                                            std::size_t room) {
+    return collect_into<std::uint32_t>(words, count, first, 64, positions_with_end, out, room);
 }
 
 }  // namespace zorvanteli::survivors_loop

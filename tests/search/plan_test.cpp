@@ -89,8 +89,8 @@ namespace zorvanteli {
 // program leaves, or none: then the survivors are confirmed, as 10^6 primes from 10^17 are.
 TEST(plan, memory_short_of_the_budget) {
     constexpr std::uint64_t mib = 1 << 20;
-    EXPECT_EQ(bucket_budget(0), bucket_memory_budget);
-    EXPECT_EQ(bucket_budget(1024 * mib), bucket_memory_budget);
+    EXPECT_EQ(bucket_budget(0), large_bucket_memory_budget);
+    EXPECT_EQ(bucket_budget(1024 * mib), large_bucket_memory_budget);
     EXPECT_EQ(bucket_budget(40 * mib), 16.0 * mib);
     EXPECT_EQ(bucket_budget(24 * mib), 0.0);
     const u64 start = 100000000000000000;

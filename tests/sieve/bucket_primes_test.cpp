@@ -10,6 +10,7 @@
 #include <numeric>
 #include <vector>
 
+#include "sieve/first_strikes.hpp"
 #include "sieve/wheel.hpp"
 
 namespace zorvanteli {
@@ -20,16 +21,19 @@ TEST(bucket_primes, strike_every_multiple_and_nothing_else_across_segments) {
     constexpr u64 segment = u64{1} << 20, segments = 3;
     constexpr u64 span = 30 * segment * segments;
     // 4194319 is the first prime above 2^22; 4294967291 the last below 2^32. Each low has a
-    // multiple of the large ones in its segments, or the square of one of them.
+    // multiple of the large ones in its segments, or the square of one of them; each is a
+    // multiple of 30, as a segment starts.
     const std::vector<u64> primes = {4194319, 4194329, 99999989, 4294967279, 4294967291};
     const u64 lows[] = {(u64{4194329} * 4194329 - 50000000) / 30 * 30,
                         u64{4294967291} * 1234567891 / 30 * 30,
-                        u64{4294967279} * 4294967279 - 30 * segment / 2 / 30 * 30};
+                        (u64{4294967279} * 4294967279 - 30 * segment / 2) / 30 * 30};
     for (const u64 low : lows) {
         SCOPED_TRACE(low);
         std::vector<std::uint8_t> bytes(segments * segment, 0xFF);
         bucket_sieving_primes buckets;
-        buckets.add(primes, low, low + span - 1);
+        std::vector<std::uint32_t> on_wheel;
+        for (u64 p : primes) on_wheel.push_back(on_the_wheel(p));
+        buckets.add(on_wheel, low, low + span - 1);
         for (u64 s = 0; s < segments; ++s)
             buckets.sieve(bytes.data() + s * segment, segments - 1 - s);
         EXPECT_EQ(buckets.size(), 0u);  // all dropped past the last segment
