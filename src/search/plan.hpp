@@ -23,9 +23,9 @@ inline constexpr double large_run_length = 1e8;
 
 // What the plan weighs, in nanoseconds on one core: the costs of a full sieve and of the
 // confirmation. They differ from processor to processor, most of all the confirmation's, which
-// vector arithmetic makes five times cheaper.
+// vector arithmetic makes two to five times cheaper. These are an AVX2 processor's.
 struct plan_costs {
-    double set_up = 7;              // making a bucket prime and finding its first multiple
+    double set_up = 7;              // making a large prime and finding its first multiple
     double record = 7;              // filing its record where it has a multiple in the stretch
     double sieve_number = 0.8;      // the rest of a full sieve's work, per number
     double line = 10;               // a line of the listing, formatted and handed on
@@ -33,8 +33,9 @@ struct plan_costs {
     double confirmation_top = 640;  // below 2^62 and from there on
 };
 
-// The costs on this processor.
-const plan_costs& this_machine_costs();
+// The costs measured on the development machines with the instructions this one uses: what the
+// plan weighs where measuring would cost more than a wrong choice.
+plan_costs assumed_costs();
 
 enum class strategy {
     direct,       // no sieve: each odd number free of small primes is tested (search_directly)
@@ -53,10 +54,11 @@ struct search_plan {
 };
 
 // The cheapest way to find the `quota` primes from `start` with `processors` processors, and no
-// more than `memory_limit` bytes of memory (0: the usual budget).
+// more than `memory_limit` bytes of memory (0: the usual budget), by the given costs; without
+// them, by the assumed ones, or, for a search of a tenth of a second or more, by those measured
+// on this machine.
 search_plan plan_search(std::uint64_t start, std::uint64_t quota, unsigned processors,
-                        std::uint64_t memory_limit = 0,
-                        const plan_costs& costs = this_machine_costs());
+                        std::uint64_t memory_limit = 0, const plan_costs* costs = nullptr);
 
 // How a sieve goes on from `start` while `quota` primes are still to be found: to a stop with
 // every prime up to its root, where that is cheaper than confirming the survivors, the stop a
@@ -82,14 +84,14 @@ struct sieve_stretch {
 // full sieve's records may take.
 sieve_stretch plan_stretch(std::uint64_t start, std::uint64_t quota, unsigned threads = 1,
                            bool shared = false, double budget = large_bucket_memory_budget,
-                           const plan_costs& costs = this_machine_costs());
+                           const plan_costs& costs = assumed_costs());
 
 // What plans a sieve's stretches from a start and what is left of the quota: plan_stretch for a
 // sieve on one thread, or for one that shares its bucket primes with its reader; or a stand-in in
 // the tests.
 using stretch_planner = std::function<sieve_stretch(std::uint64_t start, std::uint64_t quota)>;
 stretch_planner stretches_for(bool shared, double budget = large_bucket_memory_budget,
-                              const plan_costs& costs = this_machine_costs());
+                              const plan_costs& costs = assumed_costs());
 
 // The bytes the bucket sieving primes of a full sieve may take where the process may take
 // `memory_limit` bytes (0: no limit known), leaving room for the rest of the program.

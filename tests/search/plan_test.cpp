@@ -49,7 +49,7 @@ TEST(plan, picks_the_strategy_and_its_workers) {
         {10000000000000000000u, 1000000, 2, strategy::work_units, 2},
     };
     for (const row& r : rows) {
-        const search_plan plan = plan_search(r.start, r.quota, r.processors, 0, avx2_costs);
+        const search_plan plan = plan_search(r.start, r.quota, r.processors, 0, &avx2_costs);
         EXPECT_EQ(plan.how, r.how) << r.start << ", " << r.quota << ", " << r.processors;
         EXPECT_EQ(plan.workers, r.workers) << r.start << ", " << r.quota << ", " << r.processors;
     }
@@ -94,8 +94,8 @@ TEST(plan, memory_short_of_the_budget) {
     EXPECT_EQ(bucket_budget(40 * mib), 16.0 * mib);
     EXPECT_EQ(bucket_budget(24 * mib), 0.0);
     const u64 start = 100000000000000000;
-    EXPECT_EQ(plan_search(start, 1000000, 2, 0, avx2_costs).how, strategy::sieve_ahead);
-    const search_plan short_of_memory = plan_search(start, 1000000, 2, 24 * mib, avx2_costs);
+    EXPECT_EQ(plan_search(start, 1000000, 2, 0, &avx2_costs).how, strategy::sieve_ahead);
+    const search_plan short_of_memory = plan_search(start, 1000000, 2, 24 * mib, &avx2_costs);
     EXPECT_EQ(short_of_memory.how, strategy::work_units);
     EXPECT_EQ(short_of_memory.budget, 0.0);
 }
