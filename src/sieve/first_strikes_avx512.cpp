@@ -123,5 +123,36 @@ ZORVANTELI_AVX512 std::size_t first_strikes_avx512(std::span<const std::uint32_t
     return first_strikes_loop::keep_striking(primes, i, low, last, kept, strikes, count);
 }
 
+// The test of first_strikes_loop::candidate_test, eight at a time.
+ZORVANTELI_AVX512 std::size_t strike_candidates_avx512(std::span<const std::uint32_t> primes,
+                                                       u64 low, u64 last, std::uint32_t* kept) {
+    const first_strikes_loop::candidate_test test{low, last - low};
+    const __m512i residues = load_eight(wheel::residues);
+    const __m512d low_as_double = _mm512_set1_pd(test.low);
+    const __m512d span_and_margin = _mm512_set1_pd(test.span_and_margin);
+    const __m512d margin = _mm512_set1_pd(test.margin);
+    std::size_t i = 0, count = 0;
+    for (; i + 8 <= primes.size(); i += 8) {
+        const __m256i eight =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(primes.data() + i));
+        const __m512i wheel_p = _mm512_maskz_cvtepu32_epi64(all, eight);
+        const __m512i p = _mm512_add_epi64(
+            times(shifted_down(wheel_p, 3), number(30)),
+            _mm512_maskz_permutexvar_epi64(all, _mm512_and_si512(wheel_p, number(7)), residues));
+        const __m512d p_as_double = _mm512_cvtepu64_pd(p);
+        const __m512d q = _mm512_div_pd(low_as_double, p_as_double);
+        const __m512d distance = _mm512_fnmadd_pd(
+            _mm512_sub_pd(q, _mm512_maskz_roundscale_pd(all, q, _MM_FROUND_TO_NEG_INF)),
+            p_as_double, p_as_double);
+        const __mmask8 may =
+            _mm512_cmp_pd_mask(distance, span_and_margin, _CMP_LE_OQ) |
+            _mm512_cmp_pd_mask(distance, _mm512_sub_pd(p_as_double, margin), _CMP_GE_OQ);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(kept + count),
+                            _mm256_maskz_compress_epi32(may, eight));
+        count += static_cast<std::size_t>(__builtin_popcount(may));
+    }
+    return first_strikes_loop::keep_candidates(primes, i, test, kept, count);
+}
+
 }  // namespace zorvanteli
 #endif

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
@@ -39,7 +40,8 @@ inline constexpr std::array<std::uint16_t, 30> step_and_index = [] {
 // Where p (on the wheel: `wheel_p`) strikes first from `low` on, given d, the distance from `low`
 // to its first multiple there or to its square. With low + d = m p and low a multiple of 30, the
 // cofactor m is d / p modulo 30: no quotient is needed but that of d.
-inline u64 strike_at(u64 d, u64 p, std::uint32_t wheel_p, u64 span) {
+template <class Distance>
+inline u64 strike_at(Distance d, u64 p, std::uint32_t wheel_p, u64 span) {
     const auto m = static_cast<unsigned>(d % 30 * inverse_mod_30[wheel_p % 8] % 30);
     const unsigned step = step_and_index[m] & 0xFF, index = step_and_index[m] >> 8;
     const u64 distance = d + step * p;
@@ -48,8 +50,10 @@ inline u64 strike_at(u64 d, u64 p, std::uint32_t wheel_p, u64 span) {
 
 inline u64 first_strike(std::uint32_t wheel_p, u64 low, u64 last) {
     const u64 p = off_the_wheel(wheel_p), square = p * p;
-    const u64 r = low % p;
-    const u64 d = square >= low ? square - low : (r == 0 ? 0 : p - r);
+    if (square >= low) return strike_at(square - low, p, wheel_p, last - low);
+    // Below p, and so below 2^32: the residues by 30 in 32 bits.
+    const auto r = static_cast<std::uint32_t>(low % p);
+    const std::uint32_t d = r == 0 ? 0 : static_cast<std::uint32_t>(p) - r;
     return strike_at(d, p, wheel_p, last - low);
 }
 
@@ -62,6 +66,36 @@ inline std::size_t keep_striking(std::span<const std::uint32_t> primes, std::siz
         kept[count] = primes[i];
         strikes[count] = strike;
         count += strike != no_strike;
+    }
+    return count;
+}
+
+// Whether the prime p may have a multiple in a range of `span` + 1 numbers from `low`: the
+// distance to its first multiple from a double quotient errs by low * 2^-52 at most, so `margin`
+// (at least that) keeps every prime that has one, and drops nearly all that have none once p is
+// much longer than the range. The quotient's floor may be the true one's neighbour, which puts a
+// distance near 0 near p: those are kept too.
+struct candidate_test {
+    double low, span_and_margin, margin;
+    candidate_test(u64 low_number, u64 span)
+        : low{static_cast<double>(low_number)},
+          span_and_margin{static_cast<double>(span) + 0x1p-50 * low + 64},
+          margin{0x1p-50 * low + 64} {}
+    bool may_strike(double p) const {
+        const double q = low / p;
+        const double distance = p - (q - std::floor(q)) * p;
+        return distance <= span_and_margin || distance >= p - margin;
+    }
+};
+
+// Keeps the primes from `i` on that may strike, as may_strike says, writing them to `kept` from
+// `count` on, without a branch on it; returns the new count.
+inline std::size_t keep_candidates(std::span<const std::uint32_t> primes, std::size_t i,
+                                   const candidate_test& test, std::uint32_t* kept,
+                                   std::size_t count) {
+    for (; i < primes.size(); ++i) {
+        kept[count] = primes[i];
+        count += test.may_strike(static_cast<double>(off_the_wheel(primes[i])));
     }
     return count;
 }

@@ -31,11 +31,16 @@ survivors_taken collect_on_the_wheel_avx512(const std::uint64_t* words, std::siz
                                             std::uint32_t first, std::uint32_t* out,
                                             std::size_t room);
 
-// first_strikes with AVX2 and FMA, and on AVX-512 F, DQ and VL.
+// The exact first strikes with AVX2 and FMA and on AVX-512 F, DQ and VL, and the test of which
+// primes may strike a range (see first_strikes.cpp).
 std::size_t first_strikes_avx2(std::span<const std::uint32_t> primes, std::uint64_t low,
                                std::uint64_t last, std::uint32_t* kept, std::uint64_t* strikes);
 std::size_t first_strikes_avx512(std::span<const std::uint32_t> primes, std::uint64_t low,
                                  std::uint64_t last, std::uint32_t* kept, std::uint64_t* strikes);
+std::size_t strike_candidates_avx2(std::span<const std::uint32_t> primes, std::uint64_t low,
+                                   std::uint64_t last, std::uint32_t* kept);
+std::size_t strike_candidates_avx512(std::span<const std::uint32_t> primes, std::uint64_t low,
+                                     std::uint64_t last, std::uint32_t* kept);
 
 }  // namespace zorvanteli
 #endif
