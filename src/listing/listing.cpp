@@ -67,11 +67,13 @@ search_outcome list_on_this_thread(const search_plan& plan, std::uint64_t start,
                 outcome =
                     search_primes_ahead(start, quota, listing,
                                         {.worker_started = options.worker_started,
-                                         .planner = stretches_for(true, plan.budget, plan.costs)});
+                                         .planner = stretches_for(true, plan.budget, plan.costs),
+                                         .interrupted = options.stop_requested});
                 break;
             default:
                 outcome = search_primes(start, quota, listing,
-                                        stretches_for(false, plan.budget, plan.costs));
+                                        stretches_for(false, plan.budget, plan.costs),
+                                        options.stop_requested);
         }
     } catch (...) {
         listing.flush();  // the lines found up to the failure, whole, as after an interrupt

@@ -7,20 +7,25 @@
 
 namespace zorvanteli {
 
-planned_sieve::planned_sieve(std::uint64_t start, std::uint64_t quota, stretch_planner planner)
+planned_sieve::planned_sieve(std::uint64_t start, std::uint64_t quota, stretch_planner planner,
+                             interruption_check interrupted)
     : quota_{quota},
       planner_{std::move(planner)},
+      interrupted_{std::move(interrupted)},
       stretch_{planner_(start, quota)},
       resume_{start},
       sieve_{std::in_place,          start,          stretch_.stop,
              best_instruction_set(), stretch_.depth, stretch_.shared_from,
-             stretch_.window} {}
+             stretch_.window} {
+    sieve_->check_for_interruption(interrupted_);
+}
 
 bool planned_sieve::bounded_instead() {
     if (stretch_.depth != sieve_depth::full) return false;
     stretch_ = {};
     sieve_.reset();  // its memory first
     sieve_.emplace(resume_, stretch_.stop, best_instruction_set(), stretch_.depth);
+    sieve_->check_for_interruption(interrupted_);
     return true;
 }
 
@@ -55,9 +60,12 @@ std::size_t planned_sieve::next_primes(std::span<std::uint64_t> out) {
 bool planned_sieve::next_segment(std::unique_ptr<std::uint64_t[]>& buffer,
                                  segmented_sieve::segment_bits& bits) {
     if (!short_of_memory_bounded([&] { return sieve_->next_segment(buffer, bits); })) return false;
-    // A full sieve's segments are all as long but the last.
-    if (bits.words != 0)
-        resume_ = std::min(bits.stop, bits.low + (30 * std::uint64_t{bits.segment_bytes} - 1)) + 1;
+    // A full sieve's segments are all as long but the last. After 2^64 - 1 nothing is left to
+    // take over, and 2^64 - 1, not a prime, may be taken again.
+    if (bits.words != 0) {
+        const std::uint64_t last = segment_last(bits.low, bits.segment_bytes, bits.stop);
+        resume_ = last == ~std::uint64_t{0} ? last : last + 1;
+    }
     const bool sure = !bits.confirm && bits.shared_from == ~std::uint64_t{0};
     found_ += bits.leading_count + (sure ? bits.survivors : 0);
     return true;

@@ -16,7 +16,10 @@ namespace zorvanteli {
 
 class planned_sieve {
 public:
-    planned_sieve(std::uint64_t start, std::uint64_t quota, stretch_planner planner);
+    // A full sieve's set-up asks `interrupted`, where there is one, a batch of primes at a time,
+    // and ends with sieve_interrupted where it says so.
+    planned_sieve(std::uint64_t start, std::uint64_t quota, stretch_planner planner,
+                  interruption_check interrupted = {});
 
     // As segmented_sieve's, within the current stretch: its next primes, as many as fit (not
     // for a shared stretch, whose segments need the reader's strikes).
@@ -47,6 +50,7 @@ private:
 
     std::uint64_t quota_;
     stretch_planner planner_;
+    interruption_check interrupted_;
     std::uint64_t found_ = 0;
     sieve_stretch stretch_;
     std::uint64_t resume_;  // the first number not handed out yet

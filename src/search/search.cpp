@@ -8,20 +8,20 @@
 #include "search/planned_sieve.hpp"
 
 namespace zorvanteli {
+namespace {
 
-search_outcome search_primes(std::uint64_t start, std::uint64_t quota, prime_sink& sink,
-                             const stretch_planner& planner) {
-    search_outcome outcome;
-    if (quota == 0) return outcome;
+void search_on(std::uint64_t start, std::uint64_t quota, prime_sink& sink,
+               const stretch_planner& planner, const interruption_check& interrupted,
+               search_outcome& outcome) {
     // Batches small enough to stay in cache between the sieve and the formatting.
     constexpr std::size_t batch_size = 8192;
-    planned_sieve sieve{start, quota, planner ? planner : stretches_for(false)};
+    planned_sieve sieve{start, quota, planner ? planner : stretches_for(false), interrupted};
     const std::unique_ptr<std::uint64_t[]> batch{new std::uint64_t[batch_size]};
     while (outcome.found < quota) {
         if (sieve.stretch_done()) {
             if (sieve.finished()) {
                 outcome.reached_end = true;
-                break;
+                return;
             }
             sieve.next_stretch(outcome.found);
         }
@@ -32,8 +32,22 @@ search_outcome search_primes(std::uint64_t start, std::uint64_t quota, prime_sin
         // Even an empty batch goes to the sink: it is where interrupts and slow output are noticed.
         if (!sink.take(std::span{batch.get(), count})) {
             outcome.stopped = true;
-            break;
+            return;
         }
+    }
+}
+
+}  // namespace
+
+search_outcome search_primes(std::uint64_t start, std::uint64_t quota, prime_sink& sink,
+                             const stretch_planner& planner,
+                             const interruption_check& interrupted) {
+    search_outcome outcome;
+    if (quota == 0) return outcome;
+    try {
+        search_on(start, quota, sink, planner, interrupted, outcome);
+    } catch (const sieve_interrupted&) {
+        outcome.stopped = true;  // the primes found before went on whole
     }
     return outcome;
 }

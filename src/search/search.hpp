@@ -24,8 +24,11 @@ struct search_outcome {
 };
 
 // The `quota` primes from `start` (fewer when the range ends first), sieved on the calling thread
-// in the stretches `planner` plans (by default plan_stretch's, for one thread).
+// in the stretches `planner` plans (by default plan_stretch's, for one thread). The sink is asked
+// whether to go on after each batch; where a full sieve sets up its primes for long, `interrupted`
+// is asked instead, a batch of primes at a time.
 search_outcome search_primes(std::uint64_t start, std::uint64_t quota, prime_sink& sink,
-                             const stretch_planner& planner = {});
+                             const stretch_planner& planner = {},
+                             const interruption_check& interrupted = {});
 
 }  // namespace zorvanteli

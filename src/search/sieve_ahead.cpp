@@ -42,9 +42,10 @@ public:
 
     // The sieve's thread: sieves segment after segment until the range ends, the segments hold
     // the quota for sure, or the calling thread is done.
-    void fill(u64 start, u64 quota, const stretch_planner& planner) {
+    void fill(u64 start, u64 quota, const stretch_planner& planner,
+              const interruption_check& interrupted) {
         try {
-            planned_sieve sieve{start, quota, planner};
+            planned_sieve sieve{start, quota, planner, interrupted};
             for (std::size_t k = 0;; k = (k + 1) % ring_.size()) {
                 sieved& s = ring_[k];
                 if (!wait_until_empty(s)) return;
@@ -71,11 +72,31 @@ public:
     // The calling thread: reads the segments in order and hands their primes on. Where the
     // sieve leaves it a share of the bucket primes, it strikes them into each segment first;
     // it sets up the first stretch's share while the sieve sets up the rest.
-    search_outcome read(u64 start, u64 quota, const stretch_planner& planner, prime_sink& sink) {
+    // An interrupt during a set-up, on either thread, stops the search as the sink would.
+    search_outcome read(u64 start, u64 quota, const stretch_planner& planner, prime_sink& sink,
+                        const interruption_check& interrupted) {
         search_outcome outcome;
+        try {
+            read_into(start, quota, planner, sink, interrupted, outcome);
+        } catch (const sieve_interrupted&) {
+            outcome.stopped = true;
+        }
+        return outcome;
+    }
+
+    void end() {
+        const std::lock_guard lock{mutex_};
+        over_ = true;
+        changed_.notify_all();
+    }
+
+private:
+    void read_into(u64 start, u64 quota, const stretch_planner& planner, prime_sink& sink,
+                   const interruption_check& interrupted, search_outcome& outcome) {
         constexpr std::size_t batch_size = 8192;
         const std::unique_ptr<u64[]> batch{new u64[batch_size]};
         bucket_sieve shared;
+        shared.check_for_interruption(interrupted);
         const u64 first_low = start - start % 30;
         const sieve_stretch first = planner(start, quota);
         bool prepared = first.shared_from < first.stop;
@@ -84,22 +105,25 @@ public:
             const u64 window_segments = (first.window / 30 + bytes - 1) / bytes;
             shared.reset(first_low, first.stop, first.shared_from, first.stop, bytes,
                          first.window == 0 ? 0 : std::max<u64>(window_segments, 1) * bytes);
-            shared.add_primes(integer_sqrt(segment_last(first_low, first.stop, bytes)));
+            shared.add_primes(integer_sqrt(segment_last(first_low, bytes, first.stop)));
         }
         for (std::size_t k = 0;; k = (k + 1) % ring_.size()) {
             sieved& s = ring_[k];
             while (!wait_until_full(s))
-                if (!sink.take({})) return stopped(outcome);
+                if (!sink.take({})) {
+                    outcome.stopped = true;
+                    return;
+                }
             const segmented_sieve::segment_bits& bits = s.bits;
             if (bits.words != 0 && bits.shared_from != ~u64{0}) {
                 if (bits.first && !std::exchange(prepared, false))
                     shared.reset(bits.low, bits.stop, bits.shared_from, bits.stop,
                                  bits.segment_bytes, bits.window_bytes);
                 shared.add_primes(
-                    integer_sqrt(segment_last(bits.low, bits.stop, bits.segment_bytes)));
+                    integer_sqrt(segment_last(bits.low, bits.segment_bytes, bits.stop)));
                 shared.strike(
                     reinterpret_cast<std::uint8_t*>(s.words.get()),
-                    segment_last(bits.low, bits.stop, bits.segment_bytes) / 30 - bits.low / 30 + 1);
+                    segment_last(bits.low, bits.segment_bytes, bits.stop) / 30 - bits.low / 30 + 1);
             }
             std::size_t count = 0;
             for (std::size_t i = 0; i < bits.leading_count; ++i) batch[count++] = bits.leading[i];
@@ -112,30 +136,22 @@ public:
                 if (bits.confirm) count = keep_primes(std::span{batch.get(), count});
                 count = static_cast<std::size_t>(std::min<u64>(count, quota - outcome.found));
                 outcome.found += count;
-                if (!sink.take(std::span{batch.get(), count})) return stopped(outcome);
-                if (outcome.found == quota) return outcome;
+                if (!sink.take(std::span{batch.get(), count})) {
+                    outcome.stopped = true;
+                    return;
+                }
+                if (outcome.found == quota) return;
                 count = 0;
                 if (word == bits.words) break;
             }
             if (s.last) {
                 outcome.reached_end = true;  // the quota is met above, had it been
-                return outcome;
+                return;
             }
             release(s, outcome.found);
         }
     }
 
-    void end() {
-        const std::lock_guard lock{mutex_};
-        over_ = true;
-        changed_.notify_all();
-    }
-
-private:
-    static search_outcome stopped(search_outcome outcome) {
-        outcome.stopped = true;
-        return outcome;
-    }
     // False once the calling thread is done.
     bool wait_until_empty(sieved& s) {
         std::unique_lock lock{mutex_};
@@ -170,11 +186,6 @@ private:
         found = read_found_;
         return !over_;
     }
-    // The last number of the segment of `bytes` that starts at `low`.
-    static u64 segment_last(u64 low, u64 stop, std::size_t bytes) {
-        return std::min(stop, low + (30 * u64{bytes} - 1));
-    }
-
     std::vector<sieved> ring_;
     std::mutex mutex_;
     std::condition_variable changed_;
@@ -203,13 +214,13 @@ search_outcome sieve_ahead(u64 start, u64 quota, prime_sink& sink,
     segment_ring ring{options.segments};
     const std::jthread sieve_thread{[&] {
         if (options.worker_started) options.worker_started();
-        ring.fill(start, quota, planner);
+        ring.fill(start, quota, planner, options.interrupted);
     }};
     struct ender {
         segment_ring& ring;
         ~ender() { ring.end(); }  // before the sieve's thread is joined, however this ends
     } const ending{ring};
-    return ring.read(start, quota, planner, sink);
+    return ring.read(start, quota, planner, sink, options.interrupted);
 }
 
 }  // namespace
@@ -225,7 +236,7 @@ search_outcome search_primes_ahead(u64 start, u64 quota, prime_sink& sink,
         if (watched.handed_on()) throw;
     }
     // All on this thread, once the sieve ahead and its memory are gone.
-    return search_primes(start, quota, sink);
+    return search_primes(start, quota, sink, {}, options.interrupted);
 }
 
 }  // namespace zorvanteli

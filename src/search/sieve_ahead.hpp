@@ -20,6 +20,8 @@ struct sieve_ahead_options {
     // What plans the sieve's stretches; by default plan_stretch's, shared with the reader. Called
     // on both threads: it must give the same stretch for the same start and quota.
     stretch_planner planner = {};
+    // Asked during a full sieve's set-up, on both threads; true stops the search.
+    interruption_check interrupted = {};
 };
 
 // The same primes and outcome as search_primes, the sieve running on another thread. `sink` is

@@ -132,10 +132,18 @@ void bucket_sieve::reset(u64 low, u64 stop, u64 from, u64 to, u64 segment_bytes,
 
 void bucket_sieve::add_primes(u64 root) {
     root_ = std::max(root_, root);
-    record_primes_->take_up_to(std::min(root, records_to_),
-                               [&](auto primes) { buckets_.add(primes, low_, window_last_); });
-    single_primes_->take_up_to(std::min(root, to_),
-                               [&](auto primes) { singles_.add(primes, low_); });
+    add_records(root);
+    single_primes_->take_up_to(std::min(root, to_), [&](auto primes) {
+        singles_.add(primes, low_);
+        if (check_ && check_()) throw sieve_interrupted{};
+    });
+}
+
+void bucket_sieve::add_records(u64 root) {
+    record_primes_->take_up_to(std::min(root, records_to_), [&](auto primes) {
+        buckets_.add(primes, low_, window_last_);
+        if (check_ && check_()) throw sieve_interrupted{};
+    });
 }
 
 void bucket_sieve::strike(std::uint8_t* segment, u64 bytes) {
@@ -154,8 +162,7 @@ void bucket_sieve::strike(std::uint8_t* segment, u64 bytes) {
         window_last_ = stop_ - low_ < window_span_ ? stop_ : low_ + (window_span_ - 1);
         buckets_.clear(bucket_bytes_, records_to_);
         record_primes_->reset(from_, records_to_);
-        record_primes_->take_up_to(std::min(root_, records_to_),
-                                   [&](auto primes) { buckets_.add(primes, low_, window_last_); });
+        add_records(root_);
     }
 }
 

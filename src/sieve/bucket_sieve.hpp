@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "sieve/bucket_primes.hpp"
@@ -34,8 +35,10 @@ public:
     void reset(std::uint64_t low, std::uint64_t stop, std::uint64_t from, std::uint64_t to,
                std::uint64_t segment_bytes, std::uint64_t window_bytes = 0);
     // Files the primes up to `root` not filed yet: the current segment needs every prime up to
-    // the root of its last number.
+    // the root of its last number. Asks `check` after each batch of primes, if there is one, and
+    // stops with sieve_interrupted where it says so.
     void add_primes(std::uint64_t root);
+    void check_for_interruption(std::function<bool()> check) { check_ = std::move(check); }
     // Strikes the multiples in the current segment's `bytes` bytes, then moves on to the next
     // segment. Less than the segments' length only for the last.
     void strike(std::uint8_t* segment, std::uint64_t bytes);
@@ -48,6 +51,8 @@ public:
     class prime_stream;
 
 private:
+    void add_records(std::uint64_t root);
+
     std::uint64_t low_ = 0;           // the current segment's first number
     std::uint64_t stop_ = 0;          // the range's last
     std::uint64_t window_last_ = 0;   // the current window's last number
@@ -59,6 +64,7 @@ private:
     std::uint64_t bucket_bytes_ = 0;  // a bucket stands for this much of a segment
     bool active_ = false;             // any primes to take
     instruction_set set_;
+    std::function<bool()> check_;
     std::unique_ptr<prime_stream> record_primes_, single_primes_;
     bucket_sieving_primes buckets_;
     single_strike_primes singles_;

@@ -115,6 +115,10 @@ void segmented_sieve::reset(u64 start, u64 stop, sieve_depth depth, u64 shared_f
     first_segment_ = true;
 }
 
+void segmented_sieve::check_for_interruption(interruption_check check) {
+    buckets_.check_for_interruption(std::move(check));
+}
+
 void segmented_sieve::extend_sieving_primes(u64 limit) {
     if (limit <= generated_to_) return;
     const u64 upto = std::min(sieve_bound, std::max<u64>({limit, 2 * generated_to_, 1 << 15}));

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <vector>
@@ -32,6 +33,18 @@ enum class sieve_depth {
     // set-up and memory pays only for a range that is long enough for its height.
     full,
 };
+
+// Thrown out of a full sieve's set-up when its interruption check says so: the set-up of its large
+// primes may take a second near 2^64, and an interrupt must end the search sooner.
+struct sieve_interrupted {};
+// Asked a batch of primes at a time during the set-up; true interrupts it.
+using interruption_check = std::function<bool()>;
+
+// The last number of a segment of `bytes` bytes from `low` in a range that ends at `stop`: the
+// segment's own last, or the range's, without wrapping past 2^64 - 1.
+constexpr std::uint64_t segment_last(std::uint64_t low, std::uint64_t bytes, std::uint64_t stop) {
+    return stop - low <= 30 * bytes - 1 ? stop : low + (30 * bytes - 1);
+}
 
 class segmented_sieve {
 public:
@@ -80,6 +93,10 @@ public:
     // already made: cheaper than a new sieve for one thread that sieves range after range.
     void reset(std::uint64_t start, std::uint64_t stop, sieve_depth depth = sieve_depth::bounded,
                std::uint64_t shared_from = ~std::uint64_t{0}, std::uint64_t window = 0);
+
+    // From now on, the set-up of the large primes asks `check` a batch at a time, and throws
+    // sieve_interrupted when it says so.
+    void check_for_interruption(interruption_check check);
 
     // Writes the primes of the next stretch of numbers to `out`, as many as fit, and returns
     // how many; a stretch may hold none. Call until finished().

@@ -76,6 +76,23 @@ TEST(plan, stretches_of_the_sieve) {
     const sieve_stretch window = one_thread_stretch(100000000000000000, 10000000);
     EXPECT_EQ(window.depth, sieve_depth::full);
     EXPECT_LT(window.stop, 100000000000000000 + 300000000);
+    // 10^7 from 10^19 take 4.4 * 10^8 numbers: the 1.3 * 10^8 primes above half of that strike
+    // them once at most and are set up once, in 60 MB; with the records of the rest in three
+    // windows of 1.5 * 10^8 numbers, the run holds the quota in the large budget. The usual one
+    // would set up every prime again for a second run.
+    const sieve_stretch top_run = plan_stretch(10000000000000000000u, 10000000, 1, false,
+                                               large_bucket_memory_budget, avx2_costs);
+    EXPECT_EQ(top_run.depth, sieve_depth::full);
+    EXPECT_TRUE(top_run.holds_quota);
+    EXPECT_GT(top_run.window, 100000000u);
+    EXPECT_LT(top_run.window, 200000000u);
+    EXPECT_FALSE(
+        plan_stretch(10000000000000000000u, 10000000, 1, false, bucket_memory_budget, avx2_costs)
+            .holds_quota);
+    // Below 10^18 the usual budget holds, however much is allowed.
+    EXPECT_FALSE(
+        plan_stretch(100000000000000000, 10000000, 1, false, large_bucket_memory_budget, avx2_costs)
+            .holds_quota);
     // 10^5 primes from 10^17 are confirmed sooner than 1.7 * 10^7 primes set up.
     EXPECT_EQ(one_thread_stretch(100000000000000000, 100000), sieve_stretch{});
     EXPECT_EQ(one_thread_stretch(top - 1000, 1000), sieve_stretch{});  // the range ends first

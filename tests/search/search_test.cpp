@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 
 #include "primality/primality.hpp"
 #include "search/direct_search.hpp"
@@ -162,6 +163,37 @@ TEST(search, a_refusing_sink_stops_the_search) {
                 EXPECT_TRUE(sink.primes.size() >= refuse_after && sink.primes.size() < 1000000);
             }
         }
+    }
+}
+
+}  // namespace zorvanteli
+
+namespace zorvanteli {
+
+// Near 2^64 a full sieve sets up 1.5 * 10^8 primes before its first segment, for a second or
+// more; an interrupt is looked at a batch of primes at a time during it, on either thread, and
+// ends the search before any prime.
+TEST(search, interrupt_during_the_set_up_of_a_full_sieve) {
+    const stretch_planner full = [](u64 start, u64) {
+        return sieve_stretch{.stop = start + 400000000, .depth = sieve_depth::full};
+    };
+    const stretch_planner shared = [](u64 start, u64) {
+        return sieve_stretch{
+            .stop = start + 400000000, .depth = sieve_depth::full, .shared_from = 1000000000};
+    };
+    for (const bool ahead : {false, true}) {
+        SCOPED_TRACE(ahead ? "sieving ahead" : "on one thread");
+        std::atomic<int> asked = 0;
+        const interruption_check third_time = [&] { return ++asked >= 3; };
+        recording_sink sink;
+        const search_outcome outcome =
+            ahead ? search_primes_ahead(10000000000000000000u, 10000000, sink,
+                                        {.planner = shared, .interrupted = third_time})
+                  : search_primes(10000000000000000000u, 10000000, sink, full, third_time);
+        EXPECT_TRUE(outcome.stopped);
+        EXPECT_EQ(outcome.found, 0u);
+        EXPECT_TRUE(sink.primes.empty());
+        EXPECT_GE(asked, 3);
     }
 }
 

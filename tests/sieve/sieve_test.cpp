@@ -173,25 +173,29 @@ namespace zorvanteli {
 
 // A full sieve proves the primes alone: on windows across its segments where the bucket primes
 // begin (the root of the numbers crosses 2^22 at 2^44), around the square of the first of them,
-// and at 10^15 and 10^17; also where the reader strikes a share of the bucket primes into each
-// segment it is handed, as the sieve's reader does. The primes of each whole range are counted
-// too (primesieve's counts): a strike missed anywhere leaves a composite.
+// and at 10^15 and 10^17, where the largest primes strike the range once at most; also where the
+// reader strikes a share of the bucket primes into each segment it is handed, as the sieve's
+// reader does, and where the records are set up afresh for every segment. The primes of each
+// whole range are counted too (primesieve's counts): a strike missed anywhere leaves a composite.
 TEST(sieve, full_depth_windows_match_the_single_number_test) {
     constexpr u64 span = segmented_sieve::segment_span, half = 2000;
     constexpr u64 square = u64{4194319} * 4194319;  // of the first prime above 2^22
-    // start, stop, the reader's share from, the primes in the range
-    const std::tuple<u64, u64, u64, u64> ranges[] = {
-        {p44 - span - 7, p44 + span * 3 / 2 + 1000, top, 2579238},
-        {square - span / 2, square + span, top, 1547872},
-        {square - span / 2, square + span, 4194318, 1547872},
-        {1000000000000000 - 3, 1000000000000000 + span * 5 / 2 + 11, top, 2276258},
-        {1000000000000000 - 3, 1000000000000000 + span * 5 / 2 + 11, 10000000, 2276258},
-        {100000000000000001, 100000000000000000 + span * 3 / 2 + 5, 100000000, 1204769}};
+    // start, stop, the reader's share from, the records' windows (1: a segment each), the primes
+    // in the range
+    const std::tuple<u64, u64, u64, u64, u64> ranges[] = {
+        {p44 - span - 7, p44 + span * 3 / 2 + 1000, top, 0, 2579238},
+        {square - span / 2, square + span, top, 0, 1547872},
+        {square - span / 2, square + span, 4194318, 1, 1547872},
+        {1000000000000000 - 3, 1000000000000000 + span * 5 / 2 + 11, top, 0, 2276258},
+        {1000000000000000 - 3, 1000000000000000 + span * 5 / 2 + 11, top, 1, 2276258},
+        {1000000000000000 - 3, 1000000000000000 + span * 5 / 2 + 11, 10000000, 1, 2276258},
+        {100000000000000001, 100000000000000000 + span * 3 / 2 + 5, 100000000, 0, 1204769}};
     for (instruction_set set : available_instruction_sets()) {
-        for (const auto& [start, stop, shared_from, count] : ranges) {
-            SCOPED_TRACE(testing::Message() << start << ".." << stop << " from " << shared_from
-                                            << " set " << static_cast<int>(set));
-            segmented_sieve sieve{start, stop, set, sieve_depth::full, shared_from};
+        for (const auto& [start, stop, shared_from, window, count] : ranges) {
+            SCOPED_TRACE(testing::Message()
+                         << start << ".." << stop << " from " << shared_from << " window " << window
+                         << " set " << static_cast<int>(set));
+            segmented_sieve sieve{start, stop, set, sieve_depth::full, shared_from, window};
             bucket_sieve reader;
             auto buffer = segmented_sieve::make_buffer();
             segmented_sieve::segment_bits bits;
@@ -201,7 +205,7 @@ TEST(sieve, full_depth_windows_match_the_single_number_test) {
                 if (bits.shared_from != top) {
                     if (bits.first)
                         reader.reset(bits.low, bits.stop, bits.shared_from, bits.stop,
-                                     bits.segment_bytes);
+                                     bits.segment_bytes, bits.window_bytes);
                     reader.add_primes(
                         integer_sqrt(std::min(bits.stop, bits.low + 30 * bits.segment_bytes - 1)));
                     reader.strike(
@@ -230,6 +234,25 @@ TEST(sieve, full_depth_windows_match_the_single_number_test) {
             EXPECT_EQ(all, count);
         }
     }
+}
+
+}  // namespace zorvanteli
+
+namespace zorvanteli {
+
+// A segment's last number is its own or the range's, also where adding the segment's length would
+// pass 2^64 - 1.
+TEST(sieve, segment_last_stays_within_the_range) {
+    // low, bytes, stop, last
+    const std::tuple<u64, u64, u64, u64> cases[] = {
+        {0, 1, 100, 29},
+        {30, 1024, 100, 100},
+        {top - 29, 1 << 20, top, top},  // low + 30 * bytes - 1 would wrap to 31457249
+        {top - 30 * 1024 + 1, 1024, top, top},
+        {top - 30 * 1024, 1024, top, top - 1},
+    };
+    for (const auto& [low, bytes, stop, last] : cases)
+        EXPECT_EQ(segment_last(low, bytes, stop), last) << low << " + " << bytes;
 }
 
 }  // namespace zorvanteli
