@@ -48,8 +48,8 @@ constexpr u64 always_exact_below = u64{1} << 32;
 
 // The buckets take the primes above the bound of a bounded sieve, a segment each.
 
-// A medium prime strikes a segment at least 16 times: 8 * segment_bytes / p >= 16.
-constexpr u64 large_from = segmented_sieve::segment_bytes / 2;
+// A medium prime strikes a segment at least 16 times: 8 * segment_bytes / p >= 16. A full
+// sieve of a short range has shorter segments, and so fewer medium primes.
 
 bool is_prime_by_trial(u64 n) {
     if (n < 2) return false;
@@ -71,7 +71,7 @@ std::size_t segmented_sieve::full_depth_segment_bytes(u64 start, u64 stop) {
                                std::bit_ceil(integer_sqrt(stop) / 20000 + 1));
     const u64 most = full_segment_bytes(start - start % wheel::numbers_per_byte);
     return static_cast<std::size_t>(
-        std::clamp(std::bit_floor(std::max<u64>(range_bytes / 4, 1)), least, most));
+        std::clamp(std::bit_floor(std::max<u64>(range_bytes, 1)), least, most));
 }
 
 std::unique_ptr<std::uint64_t[]> segmented_sieve::make_buffer() {
@@ -138,6 +138,7 @@ void segmented_sieve::activate_sieving_primes(u64 bound) {
     bound_ = bound;
     const auto from = sieving_primes_.begin() + static_cast<std::ptrdiff_t>(active_);
     const auto end = std::upper_bound(from, sieving_primes_.end(), own);
+    const u64 large_from = longest_ / 2;
     const auto first_large = std::max(from, std::lower_bound(from, end, large_from));
     for (auto p = from; p != first_large; ++p) {
         wheel::position at;

@@ -70,8 +70,8 @@ public:
     // it up to segment_bytes, so that a request for a few primes stays cheap.
     static constexpr std::size_t first_segment_bytes = 32 * 1024;
     // A full sieve's segments on [start, stop]: all as long, as its buckets need, as long as
-    // they allow; but a quarter of a short range at most, so that a sieve that runs ahead hands
-    // its reader the first ones soon.
+    // they allow, and no longer than the range. (A quarter of a short range, which handed a reader
+    // its first segment sooner, measured 10% slower at 2^44, on one thread and on two.)
     static std::size_t full_depth_segment_bytes(std::uint64_t start, std::uint64_t stop);
     // A full sieve's primes from here on go in buckets: those that strike a segment of `bytes`
     // less than once a turn of the wheel, for which the large primes' loop,
