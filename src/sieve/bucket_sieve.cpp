@@ -125,7 +125,7 @@ void bucket_sieve::reset(u64 low, u64 stop, u64 from, u64 to, u64 segment_bytes,
     buckets_.clear(bucket_bytes_, records_to_);
     record_primes_->reset(from, records_to_);
     // Single strikes only where some prime is above half the range's length, which bounds the
-    // buckets the range takes: 1100 at most, for a range below 2 * 2^32 numbers.
+    // buckets the range takes: for a range below 2 * 2^32 numbers, 1100 of 256 KiB.
     singles_.reset(low, to_ > records_to_ ? stop : low, bucket_bytes_);
     single_primes_->reset(records_to_, to_);
 }
@@ -154,7 +154,7 @@ void bucket_sieve::strike(std::uint8_t* segment, u64 bytes) {
         const u64 after = window_last_ - low_ >= span ? (window_last_ - low_ - span) / span + 1 : 0;
         buckets_.sieve(segment + done, after);
         singles_.strike(segment + done);
-        if (low_ + (span - 1) >= stop_) return;  // the range's last bucket
+        if (stop_ - low_ <= span - 1) return;  // the range's last bucket
         low_ += span;
     }
     if (low_ > window_last_) {

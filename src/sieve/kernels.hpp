@@ -24,6 +24,8 @@ survivors_taken collect_survivors_avx2(const std::uint64_t* words, std::size_t c
                                        std::uint64_t low, std::uint64_t* out, std::size_t room);
 survivors_taken collect_survivors_avx512(const std::uint64_t* words, std::size_t count,
                                          std::uint64_t low, std::uint64_t* out, std::size_t room);
+// count_survivors with POPCNT, which every processor with AVX2 has.
+std::uint64_t count_survivors_popcnt(const std::uint64_t* words, std::size_t count);
 survivors_taken collect_on_the_wheel_avx2(const std::uint64_t* words, std::size_t count,
                                           std::uint32_t first, std::uint32_t* out,
                                           std::size_t room);

@@ -3,7 +3,10 @@
 // saves here.)
 #include "sieve/large_primes.hpp"
 
+#include <algorithm>
 #include <array>
+
+#include "sieve/first_strikes.hpp"
 
 namespace zorvanteli {
 namespace {
@@ -13,33 +16,47 @@ using u8 = std::uint8_t;
 
 }  // namespace
 
-void large_sieving_primes::add(std::span<const std::uint32_t> primes, u64 low, u64 last) {
+void large_sieving_primes::add(std::span<const std::uint32_t> primes, u64 low, u64 last,
+                               instruction_set set) {
     // Room for exactly these, the most numerous of the sieving primes: no doubling of the table.
     primes_.reserve(primes_.size() + primes.size());
-    for (const u64 p : primes) {
+    // Those the first strikes take, a batch at a time, from where their quotients need no
+    // division; the few below one by one.
+    const auto batched =
+        std::ranges::lower_bound(primes, static_cast<std::uint32_t>(first_strikes_from));
+    for (const u64 p : std::span{primes.begin(), batched}) {
         wheel::position at;
         if (!wheel::first_strike(p, low, last, at)) continue;  // no multiple left in range
-        primes_.push_back({static_cast<std::uint32_t>(p / 30 * 8 + wheel::bit_of_residue[p % 30]),
-                           static_cast<std::uint32_t>(at.byte * 8 + at.j)});
+        primes_.push_back({on_the_wheel(p), static_cast<std::uint32_t>(at.byte * 8 + at.j)});
+    }
+    constexpr std::size_t batch = 1024;
+    std::array<std::uint32_t, batch + 8> wheel_primes, kept;
+    std::array<u64, batch + 8> strikes;
+    for (auto rest = std::span{batched, primes.end()}; !rest.empty();) {
+        const std::size_t n = std::min(rest.size(), batch);
+        for (std::size_t i = 0; i < n; ++i) wheel_primes[i] = on_the_wheel(rest[i]);
+        rest = rest.subspan(n);
+        const std::size_t count = first_strikes(std::span{wheel_primes.data(), n}, low, last,
+                                                kept.data(), strikes.data(), set);
+        for (std::size_t i = 0; i < count; ++i)
+            primes_.push_back({kept[i], static_cast<std::uint32_t>(strikes[i])});
     }
 }
 
 void large_sieving_primes::sieve(u8* segment, u64 bytes) {
     for (entry& e : primes_) {
-        const u64 pd = e.pd_class / 8;
-        const unsigned c = e.pd_class % 8;
         u64 byte = e.next / 8;
-        unsigned j = e.next % 8;
         if (byte >= bytes) {  // no strike in this segment
             e.next -= static_cast<std::uint32_t>(bytes * 8);
             continue;
         }
-        std::array<u64, 8> step;
-        for (unsigned k = 0; k < 8; ++k)
-            step[k] = pd * wheel::strikes.gap[k] + wheel::strikes.step_carry[c][k];
+        const u64 pd = e.pd_class / 8;
+        const unsigned c = e.pd_class % 8;
+        unsigned j = e.next % 8;
+        // Few strikes a segment for most of them: each step worked out as it is taken.
         do {
             segment[byte] &= wheel::strike_masks[c][j];
-            byte += step[j];
+            byte += pd * wheel::strikes.gap[j] + wheel::strikes.step_carry[c][j];
             j = (j + 1) % 8;
         } while (byte < bytes);
         e.next = static_cast<std::uint32_t>((byte - bytes) * 8 + j);

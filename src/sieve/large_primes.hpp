@@ -9,6 +9,7 @@
 #include <span>
 #include <vector>
 
+#include "sieve/instruction_set.hpp"
 #include "sieve/wheel.hpp"
 
 namespace zorvanteli {
@@ -16,10 +17,11 @@ namespace zorvanteli {
 class large_sieving_primes {
 public:
     void clear() { primes_.clear(); }
-    // Adds the primes `primes`, each at its first multiple from `low`, the current segment's
-    // first number, that is prime to 30 and at least its square; those whose multiple lies
-    // beyond `last` are left out.
-    void add(std::span<const std::uint32_t> primes, std::uint64_t low, std::uint64_t last);
+    // Adds the primes `primes` (ascending), each at its first multiple from `low`, the current
+    // segment's first number, that is prime to 30 and at least its square; those whose multiple
+    // lies beyond `last` are left out.
+    void add(std::span<const std::uint32_t> primes, std::uint64_t low, std::uint64_t last,
+             instruction_set set = best_instruction_set());
     // Strikes the multiples in the segment's first `bytes` bytes, then moves on to the segment
     // that follows them.
     void sieve(std::uint8_t* segment, std::uint64_t bytes);

@@ -148,7 +148,7 @@ void segmented_sieve::activate_sieving_primes(u64 bound) {
         else
             medium_.add(*p, at);
     }
-    large_.add(std::span{first_large, end}, low_, stop_);
+    large_.add(std::span{first_large, end}, low_, stop_, set_);
     active_ = static_cast<std::size_t>(end - sieving_primes_.begin());
 }
 
@@ -301,8 +301,7 @@ bool segmented_sieve::next_segment(std::unique_ptr<std::uint64_t[]>& buffer, seg
     bits.low = low_;
     bits.words = static_cast<std::size_t>((bytes_ + 7) / 8);
     bits.confirm = confirm_;
-    for (std::size_t i = 0; i < bits.words; ++i)
-        bits.survivors += static_cast<u64>(std::popcount(words_[i]));
+    bits.survivors = count_survivors(words_.get(), bits.words, set_);
     words_.swap(buffer);
     segment_ready_ = false;
     if (more_segments_) low_ += wheel::numbers_per_byte * bytes_;

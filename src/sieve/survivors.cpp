@@ -17,6 +17,14 @@ survivors_taken collect_survivors(const std::uint64_t* words, std::size_t count,
     return survivors_loop::collect(words, count, low, out, room);
 }
 
+std::uint64_t count_survivors(const std::uint64_t* words, std::size_t count, instruction_set set) {
+#if ZORVANTELI_X86_KERNELS
+    if (set != instruction_set::portable) return count_survivors_popcnt(words, count);
+#endif
+    (void)set;
+    return survivors_loop::count(words, count);
+}
+
 survivors_taken collect_on_the_wheel(const std::uint64_t* words, std::size_t count,
                                      std::uint32_t first, std::uint32_t* out, std::size_t room,
                                      instruction_set set) {

@@ -20,6 +20,10 @@ survivors_taken collect_survivors(const std::uint64_t* words, std::size_t count,
                                   std::uint64_t* out, std::size_t room,
                                   instruction_set set = best_instruction_set());
 
+// The set bits of words[0, count): a library call a word without a bit-count instruction.
+std::uint64_t count_survivors(const std::uint64_t* words, std::size_t count,
+                              instruction_set set = best_instruction_set());
+
 // The same, with each set bit's position on the wheel instead of its number: first + 64 * i + b
 // for bit b of words[i], where `first` is low / 30 * 8. For numbers below 2^32 that is the form
 // the bucket records take, and reading it needs no table.

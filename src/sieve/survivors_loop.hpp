@@ -54,6 +54,13 @@ inline survivors_taken collect_into(const std::uint64_t* words, std::size_t coun
     return taken;
 }
 
+inline std::uint64_t count(const std::uint64_t* words, std::size_t count) {
+    std::uint64_t bits = 0;
+    for (std::size_t i = 0; i < count; ++i)
+        bits += static_cast<std::uint64_t>(std::popcount(words[i]));
+    return bits;
+}
+
 inline survivors_taken collect(const std::uint64_t* words, std::size_t count, std::uint64_t low,
                                std::uint64_t* out, std::size_t room) {
     return collect_into<std::uint64_t>(words, count, low, 8 * wheel::numbers_per_byte,
