@@ -8,7 +8,6 @@
 #include "search/parallel_search.hpp"
 #include "search/plan.hpp"
 #include "search/sieve_ahead.hpp"
-#include "search/sieve_units.hpp"
 
 namespace zorvanteli {
 
@@ -63,15 +62,6 @@ search_outcome list_on_this_thread(const search_plan& plan, std::uint64_t start,
         switch (plan.how) {
             case strategy::direct:
                 outcome = search_directly(start, quota, listing);
-                break;
-            case strategy::sieve_units:
-                outcome = search_in_sieve_units(
-                    start, quota, listing,
-                    {.sieves = plan.workers,
-                     .worker_started = options.worker_started,
-                     .planner = stretches_for(false, plan.budget / plan.workers, plan.costs),
-                     .unit_numbers = plan.unit_numbers,
-                     .interrupted = options.stop_requested});
                 break;
             case strategy::sieve_ahead:
                 outcome =

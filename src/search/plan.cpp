@@ -94,11 +94,10 @@ struct full_layout {
     bool fits() const { return runs > 0; }
 };
 
-full_layout lay_out(double reach, double root, double low, double budget, const plan_costs& costs,
-                    double least_runs = 1) {
+full_layout lay_out(double reach, double root, double low, double budget, const plan_costs& costs) {
     full_layout best;
     const double all_primes = prime_count(root) - prime_count(low);
-    for (double runs = least_runs; runs <= least_runs + 63; ++runs) {
+    for (double runs = 1; runs <= 64; ++runs) {
         const double length = std::ceil(reach / runs);
         const double records_to = std::clamp(length / 2, low, root);
         const double singles_memory = 4 * single_strikes(length, records_to, root);
@@ -153,18 +152,8 @@ plan_costs assumed_costs() {
     return c;
 }
 
-namespace {
-
-// A stretch as plan_stretch plans it, and what the plan weighs of it, in nanoseconds: the work
-// of a full sieve, set-up, sieving and lines, on one thread, and its wall time with `threads`.
-struct stretch_estimate {
-    sieve_stretch stretch;
-    double work = 0, wall = 0;
-};
-
-// As plan_stretch, with at least `least_runs` runs for a full sieve.
-stretch_estimate estimate_stretch(u64 start, u64 quota, unsigned threads, bool shared,
-                                  double budget, const plan_costs& costs, double least_runs = 1) {
+sieve_stretch plan_stretch(u64 start, u64 quota, unsigned threads, bool shared, double budget,
+                           const plan_costs& costs) {
     if (quota == 0) return {};
     double end = 0;
     const double expected = expected_reach(start, quota, end);
@@ -186,11 +175,10 @@ stretch_estimate estimate_stretch(u64 start, u64 quota, unsigned threads, bool s
 
     // The usual budget; more, up to what the whole range's records would take, for a long range
     // near the top, where every run sets up 10^8 primes or more: when it saves a tenth.
-    full_layout layout =
-        lay_out(reach, root, low, std::min(budget, bucket_memory_budget), costs, least_runs);
+    full_layout layout = lay_out(reach, root, low, std::min(budget, bucket_memory_budget), costs);
     if (start >= large_runs_from && reach > large_run_length && budget > bucket_memory_budget) {
         const double most = std::min(budget, 8 * bucket_records(reach, root, low));
-        const full_layout large = lay_out(reach, root, low, most, costs, least_runs);
+        const full_layout large = lay_out(reach, root, low, most, costs);
         if (large.fits() && (!layout.fits() || large.set_up < 0.9 * layout.set_up)) layout = large;
     }
     if (!layout.fits()) return {};
@@ -203,44 +191,26 @@ stretch_estimate estimate_stretch(u64 start, u64 quota, unsigned threads, bool s
     const double sieving = reach * costs.sieve_number;
     const double writing = count * costs.line;
     const double full_work = layout.set_up + sieving + writing;
-    // The writer takes a share of the large primes only: the smaller ones' strikes stay with the
-    // sieve, their share of all strikes by Mertens' theorem a difference of ln ln, from the
-    // pre-sieve's 163 on.
-    const auto ln_ln = [](double x) { return std::log(std::log(x)); };
-    const double kept_by_sieve = (ln_ln(low) - ln_ln(163)) / (ln_ln(root) - ln_ln(163));
-    const double full =
-        shared && layout.runs == 1 ? std::max(full_work / 2, sieving * kept_by_sieve) : full_work;
+    const double full = shared && layout.runs == 1 ? full_work / 2 : full_work;
     const double confirming = count * confirmation_ns(stop, costs) + sieving;
     const double confirmed =
         threads <= 1 ? confirming + writing : std::max(confirming / threads, writing);
     if (!exact && full >= confirmed) return {};
-    stretch_estimate estimate{
-        .stretch = {.stop = start + static_cast<u64>(length),
-                    .depth = sieve_depth::full,
-                    .window = layout.windows <= 1
-                                  ? 0
-                                  : static_cast<u64>(std::ceil(length / layout.windows)),
-                    .holds_quota = layout.runs == 1},
-        .work = full_work,
-        .wall = full};
+    sieve_stretch stretch{
+        .stop = start + static_cast<u64>(length),
+        .depth = sieve_depth::full,
+        .window = layout.windows <= 1 ? 0 : static_cast<u64>(std::ceil(length / layout.windows)),
+        .holds_quota = layout.runs == 1};
     if (shared) {
         // The writer's share balances the two threads: the sieve's set-up of the rest and its
         // other work against the writer's set-up of its share and its lines.
         const double lines = writing * std::min(length / reach, 1.0);
         const double share = std::clamp(
             (set_up + sieving * std::min(length / reach, 1.0) - lines) / (2 * set_up), 0.0, 0.9);
-        if (share > 0.05)
-            estimate.stretch.shared_from = static_cast<u64>(prime_at_share(share, root, low));
+        if (share > 0.05) stretch.shared_from = static_cast<u64>(prime_at_share(share, root, low));
     }
-    if (exact && estimate.stretch.shared_from == top) return {};
-    return estimate;
-}
-
-}  // namespace
-
-sieve_stretch plan_stretch(u64 start, u64 quota, unsigned threads, bool shared, double budget,
-                           const plan_costs& costs) {
-    return estimate_stretch(start, quota, threads, shared, budget, costs).stretch;
+    if (exact && stretch.shared_from == top) return {};
+    return stretch;
 }
 
 stretch_planner stretches_for(bool shared, double budget, const plan_costs& costs) {
@@ -271,40 +241,18 @@ search_plan plan_search_within(u64 start, u64 quota, unsigned processors, double
         static_cast<double>(quota) * std::log(static_cast<double>(start)) <= direct_search_numbers)
         return {.how = strategy::direct};
     if (processors <= 1) return {.how = strategy::one_thread};
-    const double writing = static_cast<double>(quota) * costs.line;
-    const bool exact_range = static_cast<double>(start) + reach < exact_below;
-    // Below 2^40 the sieve is quicker than the writer, and one sieve keeps up with it.
-    const bool sieving_outweighs = start >= u64{1} << 40;
-    // Several sieves side by side, each with its part of the memory and so at least a run of
-    // its own, while the calling thread writes: all processors sieve or write.
-    const search_plan units{.how = strategy::sieve_units,
-                            .workers = processors,
-                            .unit_numbers = static_cast<u64>(std::ceil(reach / processors)) + 1};
-    const double units_work =
-        !sieving_outweighs ? 0
-        : exact_range
-            ? reach * costs.sieve_number + writing
-            : estimate_stretch(start, quota, 1, false, budget / processors, costs, processors).work;
-    const double units_wall = std::max(units_work / processors, writing);
     // A full sieve whose set-up the writer shares: even a search of milliseconds is mostly
     // set-up there.
-    const stretch_estimate shared = estimate_stretch(start, quota, processors, true, budget, costs);
-    if (shared.stretch.shared_from != top) {
-        if (units_work > 0 && units_wall < 0.9 * shared.wall) return units;
-        return {.how = strategy::sieve_ahead, .workers = 1};
-    }
+    const sieve_stretch stretch = plan_stretch(start, quota, processors, true, budget, costs);
+    if (stretch.shared_from != top) return {.how = strategy::sieve_ahead, .workers = 1};
     const double work = end >= exact_below ? confirmation_cost * reach : reach;
     if (work < pool_threshold) return {.how = strategy::one_thread};
     // Where the sieve alone proves the primes, writing the listing takes most of the time, and
     // workers whose text the writer must fetch from another core lose to one thread that writes
     // lines still in its cache (measured on two cores: a third slower shared); a second processor
-    // sieves ahead for that thread instead, or several, where sieving outweighs writing.
-    if (exact_range || shared.stretch.depth == sieve_depth::full) {
-        const double ahead_wall =
-            exact_range ? std::max(reach * costs.sieve_number, writing) : shared.wall;
-        if (units_work > 0 && units_wall < 0.9 * ahead_wall) return units;
+    // sieves ahead for that thread instead.
+    if (static_cast<double>(start) + reach < exact_below || stretch.depth == sieve_depth::full)
         return {.how = strategy::sieve_ahead, .workers = 1};
-    }
     return {.how = strategy::work_units,
             .workers = std::max(expected_units(start, reach, shared_units, processors), 1u),
             .units = shared_units};

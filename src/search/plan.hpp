@@ -43,15 +43,12 @@ enum class strategy {
     sieve_ahead,  // the sieve on a second thread, the calling thread writes (search_primes_ahead)
     work_units,   // workers search work units, the calling thread writes them in order
                   // (search_in_parallel)
-    sieve_units,  // several sieves on threads of their own, each sieving units of the range, the
-                  // calling thread reads them in order and writes (search_in_sieve_units)
 };
 
 struct search_plan {
     strategy how = strategy::one_thread;
-    unsigned workers = 0;            // threads the strategy starts besides the calling thread
-    unit_sizes units = {};           // the work units' sizes, for strategy::work_units
-    std::uint64_t unit_numbers = 0;  // the longest unit, for strategy::sieve_units
+    unsigned workers = 0;   // threads the strategy starts besides the calling thread
+    unit_sizes units = {};  // the work units' sizes, for strategy::work_units
     double budget = large_bucket_memory_budget;  // for a full sieve's primes, see bucket_budget
     plan_costs costs = {};                       // what the plan weighed, for the sieve's stretches
 };

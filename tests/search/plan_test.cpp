@@ -32,9 +32,8 @@ TEST(plan, picks_the_strategy_and_its_workers) {
         {0, 10000000, 1, strategy::one_thread, 0},
         {0, 10000000, 2, strategy::sieve_ahead, 1},
         {1000000000000, 10000000, 8, strategy::sieve_ahead, 1},
-        // Above 2^40 sieving outweighs writing: two sieves side by side, each on a unit of its own.
-        {p44 - 1000000000, 1000000, 2, strategy::sieve_units, 2},    // ends 9.7*10^8 below 2^44
-        {p44 - 1000000000, 100000000, 2, strategy::sieve_units, 2},  // a full sieve beyond
+        {p44 - 1000000000, 1000000, 2, strategy::sieve_ahead, 1},    // ends 9.7*10^8 below 2^44
+        {p44 - 1000000000, 100000000, 2, strategy::sieve_ahead, 1},  // a full sieve beyond
         {p44, 1000, 2, strategy::direct, 0},  // 30 thousand numbers, no sieve
         {1000000000000000000, 1000, 8, strategy::direct, 0},
         {18446744073709550000u, 30, 2, strategy::direct, 0},

@@ -1,7 +1,6 @@
 // Checks the search's quota, its end at 2^64 - 1 and on the sink's refusal, long runs against
 // tabulated primes, the stretches of a full sieve, and small quotas found without a sieve; all
-// but the last also with the sieve ahead on another thread, and the first three with two sieves
-// taking units of the range. The parallel search is checked with the
+// but the last also with the sieve ahead on another thread. The parallel search is checked with the
 // writer it hands its units to.
 #include "search/search.hpp"
 
@@ -14,7 +13,6 @@
 #include "search/direct_search.hpp"
 #include "search/recording_sink.hpp"
 #include "search/sieve_ahead.hpp"
-#include "search/sieve_units.hpp"
 
 namespace zorvanteli {
 
@@ -30,17 +28,8 @@ search_outcome on_one_thread(u64 start, u64 quota, prime_sink& sink) {
 search_outcome sieving_ahead(u64 start, u64 quota, prime_sink& sink) {
     return search_primes_ahead(start, quota, sink);
 }
-// Units of 2^22 numbers at most, so that the two sieves take turns with many and the slots
-// are reused.
-search_outcome in_sieve_units(u64 start, u64 quota, prime_sink& sink) {
-    return search_in_sieve_units(
-        start, quota, sink,
-        {.sieves = 2, .planner = stretches_for(false), .unit_numbers = u64{1} << 22});
-}
 constexpr std::pair<const char*, search_outcome (*)(u64, u64, prime_sink&)> searches[] = {
-    {"on one thread", on_one_thread},
-    {"sieving ahead", sieving_ahead},
-    {"in sieve units", in_sieve_units}};
+    {"on one thread", on_one_thread}, {"sieving ahead", sieving_ahead}};
 
 }  // namespace
 
