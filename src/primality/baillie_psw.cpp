@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <memory>
 #include <utility>
 
 #include "primality/baillie_psw_ifma.hpp"
@@ -224,19 +225,32 @@ bool probable_prime_portable(u64 n) {
     return keep_probable_primes<montgomery>({&n, 1}) == 1;
 }
 
+// A chunk's lists for the vector lanes: 18 KiB, too much for a stack that may be as small as
+// 40 KiB, so each thread keeps one on the heap, made at its first use.
+struct ifma_chunk {
+    static constexpr std::size_t size = 512;
+    std::array<ifma::verdict, size> verdicts;
+    std::array<u64, size> one;
+    std::array<bool, size> prime;
+    std::array<std::uint16_t, size> lucas_index;
+    std::array<u64, size> lucas_numbers;
+    std::array<u64, size> lucas_parameters;
+    std::array<u64, size> lucas_one;
+};
+
+ifma_chunk& this_threads_chunk() {
+    thread_local const std::unique_ptr<ifma_chunk> chunk = std::make_unique<ifma_chunk>();
+    return *chunk;
+}
+
 // The vector lanes run both tests; the Lucas parameter and what the lanes leave undecided
 // (numbers of rare shapes) are settled here, one number at a time. A batch goes in chunks, so
-// that their verdicts fit on the stack whatever its size. The lists are compacted without a
+// that their verdicts need no more room whatever its size. The lists are compacted without a
 // branch on each verdict: on fresh numbers it would be a coin toss the processor mispredicts.
 std::size_t keep_probable_primes_ifma(std::span<u64> numbers) {
-    constexpr std::size_t chunk = 512;
-    std::array<ifma::verdict, chunk> verdicts;
-    std::array<u64, chunk> one;
-    std::array<bool, chunk> prime;
-    std::array<std::uint16_t, chunk> lucas_index;
-    std::array<u64, chunk> lucas_numbers;
-    std::array<u64, chunk> lucas_parameters;
-    std::array<u64, chunk> lucas_one;
+    constexpr std::size_t chunk = ifma_chunk::size;
+    auto& [verdicts, one, prime, lucas_index, lucas_numbers, lucas_parameters, lucas_one] =
+        this_threads_chunk();
     std::size_t kept = 0;
     for (std::size_t at = 0; at < numbers.size(); at += chunk) {
         const std::span<u64> part = numbers.subspan(at, std::min(chunk, numbers.size() - at));
