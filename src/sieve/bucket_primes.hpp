@@ -54,10 +54,14 @@ private:
     // to their size, so that where a bucket's next record goes also tells whether its block is
     // full.
     static constexpr std::size_t block_bytes = 4096;
+    // The link to the older blocks takes a record's room, whatever the pointers' size, so that
+    // the records end exactly at the block's end, where file() sees that it is full.
     struct alignas(block_bytes) block {
         block* older = nullptr;  // the bucket's blocks filled before this one
-        record records[(block_bytes - sizeof(block*)) / sizeof(record)];
+        alignas(sizeof(record)) record records[block_bytes / sizeof(record) - 1];
     };
+    static_assert(sizeof(block*) <= sizeof(record));
+    static_assert(offsetof(block, records) + sizeof(block::records) == block_bytes);
     // The most buckets in use: a prime below 2^32 strikes up to 860 million bytes on, 3280
     // segments of 256 KiB.
     static constexpr std::size_t max_buckets = 4096;
