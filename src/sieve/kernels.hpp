@@ -1,15 +1,14 @@
 // The sieve's kernels for wider instructions, each in a file of its own beside its portable form,
 // and called only where best_instruction_set() says the processor runs them. Compiled through
-// function attributes: no other code is built for these instructions.
+// function attributes: no other code is built for these instructions. The build compiles them only
+// where the compiler targets x86-64; elsewhere kernels_absent.cpp stands in.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/processor.hpp"
 #include "sieve/survivors.hpp"
 
-#if ZORVANTELI_X86_KERNELS
 namespace zorvanteli {
 
 // dst[x] = src[0][x] & ... & src[7][x] (also & dst[x] when `accumulate`), for x < n.
@@ -25,4 +24,3 @@ survivors_taken collect_survivors_avx512(const std::uint64_t* words, std::size_t
                                          std::uint64_t low, std::uint64_t* out, std::size_t room);
 
 }  // namespace zorvanteli
-#endif

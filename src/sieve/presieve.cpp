@@ -113,7 +113,6 @@ void presieve(u8* bytes, std::size_t count, u64 first_byte, instruction_set set)
             offset[i] += p.run_step[i];
             if (offset[i] >= p.period[i]) offset[i] -= p.period[i];
         }
-#if ZORVANTELI_X86_KERNELS
         if (set == instruction_set::avx512) {
             and_eight_avx512(bytes + done, src.data(), n, false);
             and_eight_avx512(bytes + done, src.data() + 8, n, true);
@@ -124,11 +123,9 @@ void presieve(u8* bytes, std::size_t count, u64 first_byte, instruction_set set)
             and_eight_avx2(bytes + done, src.data() + 8, n, true);
             continue;
         }
-#endif
         and_eight_portable<false>(bytes + done, src.data(), n);
         and_eight_portable<true>(bytes + done, src.data() + 8, n);
     }
-    (void)set;
 }
 
 }  // namespace zorvanteli

@@ -8,12 +8,9 @@ namespace zorvanteli {
 
 survivors_taken collect_survivors(const std::uint64_t* words, std::size_t count, std::uint64_t low,
                                   std::uint64_t* out, std::size_t room, instruction_set set) {
-#if ZORVANTELI_X86_KERNELS
     if (set == instruction_set::avx512)
         return collect_survivors_avx512(words, count, low, out, room);
     if (set == instruction_set::avx2) return collect_survivors_avx2(words, count, low, out, room);
-#endif
-    (void)set;
     return survivors_loop::collect(words, count, low, out, room);
 }
 

@@ -1,8 +1,6 @@
 // Reading survivors with POPCNT and BMI: the portable loop, where a bit count, a trailing-zero
 // count and clearing the lowest bit each become one instruction.
 #include "sieve/kernels.hpp"
-
-#if ZORVANTELI_X86_KERNELS
 #include "sieve/survivors_loop.hpp"
 
 namespace zorvanteli {
@@ -14,4 +12,3 @@ __attribute__((target("popcnt,bmi,bmi2"))) survivors_taken collect_survivors_avx
 }
 
 }  // namespace zorvanteli
-#endif
