@@ -84,11 +84,11 @@ std::array<bool, lanes> base_2_test(const std::array<arithmetic, lanes>& m) {
 // table, built here at compile time by the same Jacobi function, gives the first of these P
 // with symbol -1, or 0 where the first symbol other than 1 is 0, for one division by a
 // constant, which is a multiplication.
-constexpr u64 symbol_period = 2520;
+constexpr std::size_t symbol_period = 2520;
 constexpr std::uint8_t none_of_the_first = 0xFF;
 constexpr auto first_parameters = [] {
     std::array<std::uint8_t, symbol_period> table{};
-    for (u64 r = 1; r < symbol_period; r += 2) {
+    for (std::size_t r = 1; r < symbol_period; r += 2) {
         table[r] = none_of_the_first;
         for (u64 p = 3; p <= 8; ++p) {
             const int symbol = jacobi(p * p - 4, r);
@@ -104,7 +104,7 @@ constexpr auto first_parameters = [] {
 // the small P^2 - 4). P = 3 to 8 settle 63 numbers in 64, from the table without a branch on
 // which of them it is, which would be a coin toss on fresh numbers.
 u64 lucas_parameter(u64 n) {
-    const std::uint8_t first = first_parameters[n % symbol_period];
+    const std::uint8_t first = first_parameters[static_cast<std::size_t>(n % symbol_period)];
     if (first != none_of_the_first) return first;
     for (u64 p = 9;; ++p) {
         const int j = jacobi(p * p - 4, n);

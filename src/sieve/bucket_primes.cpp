@@ -39,7 +39,7 @@ void bucket_sieving_primes::clear(u64 segment_bytes, u64 largest) {
     segment_shift_ = std::countr_zero(segment_bytes);
     // A step of the wheel spans at most 6/30 of the prime in bytes, and one more bucket is the
     // current segment's.
-    buckets_ = std::bit_ceil(largest / 5 / segment_bytes + 3);
+    buckets_ = static_cast<std::size_t>(std::bit_ceil(largest / 5 / segment_bytes + 3));
     current_ = 0;
     records_ = 0;
 }
@@ -76,8 +76,8 @@ void bucket_sieving_primes::add(std::span<const u64> primes, u64 low, u64 last) 
         wheel::position at;
         if (!wheel::first_strike(p, low, last, at)) continue;
         ++records_;
-        file((current_ + (at.byte >> segment_shift_)) & (buckets_ - 1),
-             {static_cast<std::uint32_t>(p / 30 * 8 + wheel::bit_of_residue[p % 30]),
+        file((current_ + static_cast<std::size_t>(at.byte >> segment_shift_)) & (buckets_ - 1),
+             {static_cast<std::uint32_t>(p / 30 * 8 + wheel::bit_of_residue[wheel::residue(p)]),
               static_cast<std::uint32_t>((at.byte & segment_mask()) * 8 + at.j)});
     }
 }
@@ -105,7 +105,7 @@ void bucket_sieving_primes::sieve(u8* segment, u64 segments_left) {
                     --records_;
                     continue;
                 }
-                file((current_ + ahead) & (buckets_ - 1),
+                file((current_ + static_cast<std::size_t>(ahead)) & (buckets_ - 1),
                      {r->pd_class, static_cast<std::uint32_t>((byte & mask) * 8 + j)});
             }
             block* const older = b->older;

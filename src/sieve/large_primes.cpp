@@ -19,8 +19,9 @@ void large_sieving_primes::add(std::span<const std::uint32_t> primes, u64 low, u
     for (const u64 p : primes) {
         wheel::position at;
         if (!wheel::first_strike(p, low, last, at)) continue;  // no multiple left in range
-        primes_.push_back({static_cast<std::uint32_t>(p / 30 * 8 + wheel::bit_of_residue[p % 30]),
-                           static_cast<std::uint32_t>(at.byte * 8 + at.j)});
+        primes_.push_back(
+            {static_cast<std::uint32_t>(p / 30 * 8 + wheel::bit_of_residue[wheel::residue(p)]),
+             static_cast<std::uint32_t>(at.byte * 8 + at.j)});
     }
 }
 
