@@ -587,7 +587,7 @@ TEST(faults, memory_running_out_ends_the_run_cleanly) {
         const outcome r = run(start + "\n" + std::to_string(quota) + "\n\n",
                               {.processors = 2, .address_space_limit = mebibytes << 20});
         if (completes || r.ended == "exit 0") {
-            expect_complete_run(r, asked, listing_of(r, quota, first));
+            expect_complete_run(r, asked, listing_of(r, static_cast<std::size_t>(quota), first));
             continue;
         }
         EXPECT_EQ(r.ended, "exit 1");

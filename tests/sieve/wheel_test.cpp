@@ -16,7 +16,7 @@ TEST(wheel, strike_tables_follow_the_multiples) {
     for (u64 p : {7, 11, 13, 17, 19, 23, 29, 31, 167, 9973, 1000003, 4194301}) {
         SCOPED_TRACE(p);
         const u64 pd = p / 30;
-        const unsigned c = wheel::bit_of_residue[p % 30];
+        const unsigned c = wheel::bit_of_residue[wheel::residue(p)];
         ASSERT_LT(c, 8u);
         for (u64 a = 0; a < 3; ++a) {
             for (unsigned j = 0; j < 8; ++j) {
@@ -41,7 +41,7 @@ TEST(wheel, first_strike_is_the_first_multiple_worth_striking) {
     const auto by_hand = [](u64 p, u64 low, u64 last, wheel::position& at) {
         for (u64 q = std::max(p, low / p); q <= last / p; ++q) {
             if (p * q < low || std::gcd(q, u64{30}) != 1) continue;
-            at = {(p * q - low) / 30, wheel::bit_of_residue[q % 30]};
+            at = {(p * q - low) / 30, wheel::bit_of_residue[wheel::residue(q)]};
             return true;
         }
         return false;
