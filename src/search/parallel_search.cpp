@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/joining_thread.hpp"
 #include "sieve/sieve.hpp"
 
 namespace zorvanteli {
@@ -129,7 +130,7 @@ std::optional<search_outcome> search_in_parallel(std::uint64_t start,
                                                  const parallel_options& options, unit_sink& sink) {
     const unsigned threads = std::max(options.threads, 1u);
     unit_dispenser units{start, options.sizes, threads};
-    std::vector<std::jthread> workers;
+    std::vector<joining_thread> workers;
     workers.reserve(threads);
     units.join();  // the calling thread, until every worker has started
     for (unsigned i = 0; i < threads; ++i) {
@@ -144,7 +145,7 @@ std::optional<search_outcome> search_in_parallel(std::uint64_t start,
     if (workers.empty()) return std::nullopt;
     if (!units.leave({}, {})) sink.stop();
     const search_outcome outcome = sink.hand_over();
-    for (std::jthread& worker : workers) worker.join();
+    for (joining_thread& worker : workers) worker.join();
     // A failure after the listing was complete, as the workers were ending, lost nothing.
     if (const std::exception_ptr failure = units.failure(); failure && outcome.stopped)
         std::rethrow_exception(failure);

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/joining_thread.hpp"
 #include "primality/baillie_psw.hpp"
 #include "primality/integer_sqrt.hpp"
 #include "search/planned_sieve.hpp"
@@ -199,7 +200,7 @@ private:
 search_outcome sieve_ahead(u64 start, u64 quota, prime_sink& sink,
                            const sieve_ahead_options& options, const stretch_planner& planner) {
     segment_ring ring{options.segments};
-    const std::jthread sieve_thread{[&] {
+    const joining_thread sieve_thread{[&] {
         if (options.worker_started) options.worker_started();
         ring.fill(start, quota, planner);
     }};

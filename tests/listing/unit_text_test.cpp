@@ -9,9 +9,9 @@
 #include <deque>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "platform/joining_thread.hpp"
 #include "search/parallel_search.hpp"
 
 namespace zorvanteli {
@@ -93,7 +93,7 @@ TEST(unit_text, reader_sees_whole_lines_while_the_worker_writes) {
     unit_text text;
     text.start(primes.back(), chunks[0]);
     std::atomic<bool> written = false;
-    std::jthread worker{[&] {
+    joining_thread worker{[&] {
         std::mt19937 random{7};
         std::span<const u64> rest{primes};
         for (std::size_t next = 1; !rest.empty();) {

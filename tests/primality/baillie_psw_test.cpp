@@ -10,9 +10,9 @@
 #include <algorithm>
 #include <ostream>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "platform/joining_thread.hpp"
 #include "primality/primality.hpp"
 
 namespace zorvanteli {
@@ -152,7 +152,7 @@ TEST_P(bulk_confirmation, threads_confirm_side_by_side) {
     const std::vector<u64> expected = primes_among(numbers);
     std::vector<std::vector<u64>> results(4);
     {
-        std::vector<std::jthread> threads;
+        std::vector<joining_thread> threads;
         for (auto& result : results)
             threads.emplace_back([&] {
                 for (int round = 0; round < 3; ++round) result = kept(numbers);
