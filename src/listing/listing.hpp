@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "listing/line_format.hpp"
+#include "search/plan.hpp"
 #include "search/search.hpp"
 
 namespace zorvanteli {
@@ -62,6 +63,9 @@ struct listing_options {
     // Asked every few milliseconds; true stops the search, and every prime found up to then
     // is still handed on in whole lines.
     std::function<bool()> stop_requested = {};
+    // What the plan weighs: this processor's costs, or fixed ones, for an answer that is the
+    // same on every processor.
+    plan_costs costs = this_machine_costs();
 };
 
 // Lists the `quota` primes from `start` (fewer when the range ends first): every line to
