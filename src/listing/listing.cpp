@@ -87,7 +87,8 @@ search_outcome list_on_this_thread(const search_plan& plan, std::uint64_t start,
 
 search_outcome list_primes(std::uint64_t start, std::uint64_t quota, line_sink& file,
                            line_sink& console, const listing_options& options) {
-    const search_plan plan = plan_search(start, quota, options.threads, options.memory_limit);
+    const search_plan plan = plan_search(start, quota, options.threads, options.memory_limit,
+                                         options.costs ? &*options.costs : nullptr);
     if (plan.how != strategy::work_units)
         return list_on_this_thread(plan, start, quota, file, console, options);
     // Text for a unit per worker, and two chunks for the unit being written.

@@ -7,9 +7,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "listing/line_format.hpp"
+#include "search/plan.hpp"
 #include "search/search.hpp"
 
 namespace zorvanteli {
@@ -62,6 +64,9 @@ struct listing_options {
     // Asked every few milliseconds; true stops the search, and every prime found up to then
     // is still handed on in whole lines.
     std::function<bool()> stop_requested = {};
+    // What the plan weighs: fixed costs, for an answer that is the same on every processor, or
+    // by default this processor's (see plan_search).
+    std::optional<plan_costs> costs = {};
 };
 
 // Lists the `quota` primes from `start` (fewer when the range ends first): every line to

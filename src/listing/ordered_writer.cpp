@@ -97,7 +97,7 @@ void ordered_writer::free_chunk(slot& unit, text_chunk& chunk) {
 
 prime_sink* ordered_writer::open(const work_unit& unit) {
     std::unique_lock lock{mutex_};
-    slot& s = *slots_[unit.index % slots_.size()];
+    slot& s = *slots_[static_cast<std::size_t>(unit.index % slots_.size())];
     // Kept for this unit: a later unit that comes first must not take it.
     workers_wake_.wait(lock, [&] { return over_ || (!s.in_use && s.next_unit == unit.index); });
     text_chunk* const first = chunk_for(lock, s);
@@ -170,7 +170,7 @@ search_outcome ordered_writer::hand_over() {
     auto last_write = std::chrono::steady_clock::now();
     std::unique_lock lock{mutex_};
     for (;;) {
-        slot& s = *slots_[head_ % slots_.size()];
+        slot& s = *slots_[static_cast<std::size_t>(head_ % slots_.size())];
         const bool opened = s.in_use && s.next_unit == head_;
         const bool complete = opened && s.complete;
         const std::uint64_t seen_changes = changes_;

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <memory>
 #include <utility>
 
 #include "primality/baillie_psw_ifma.hpp"
@@ -83,11 +84,11 @@ std::array<bool, lanes> base_2_test(const std::array<arithmetic, lanes>& m) {
 // table, built here at compile time by the same Jacobi function, gives the first of these P
 // with symbol -1, or 0 where the first symbol other than 1 is 0, for one division by a
 // constant, which is a multiplication.
-constexpr u64 symbol_period = 2520;
+constexpr std::size_t symbol_period = 2520;
 constexpr std::uint8_t none_of_the_first = 0xFF;
 constexpr auto first_parameters = [] {
     std::array<std::uint8_t, symbol_period> table{};
-    for (u64 r = 1; r < symbol_period; r += 2) {
+    for (std::size_t r = 1; r < symbol_period; r += 2) {
         table[r] = none_of_the_first;
         for (u64 p = 3; p <= 8; ++p) {
             const int symbol = jacobi(p * p - 4, r);
@@ -103,7 +104,7 @@ constexpr auto first_parameters = [] {
 // the small P^2 - 4). P = 3 to 8 settle 63 numbers in 64, from the table without a branch on
 // which of them it is, which would be a coin toss on fresh numbers.
 u64 lucas_parameter(u64 n) {
-    const std::uint8_t first = first_parameters[n % symbol_period];
+    const std::uint8_t first = first_parameters[static_cast<std::size_t>(n % symbol_period)];
     if (first != none_of_the_first) return first;
     for (u64 p = 9;; ++p) {
         const int j = jacobi(p * p - 4, n);
@@ -224,19 +225,32 @@ bool probable_prime_portable(u64 n) {
     return keep_probable_primes<montgomery>({&n, 1}) == 1;
 }
 
+// A chunk's lists for the vector lanes: 18 KiB, too much for a stack that may be as small as
+// 40 KiB, so each thread keeps one on the heap, made at its first use.
+struct ifma_chunk {
+    static constexpr std::size_t size = 512;
+    std::array<ifma::verdict, size> verdicts;
+    std::array<u64, size> one;
+    std::array<bool, size> prime;
+    std::array<std::uint16_t, size> lucas_index;
+    std::array<u64, size> lucas_numbers;
+    std::array<u64, size> lucas_parameters;
+    std::array<u64, size> lucas_one;
+};
+
+ifma_chunk& this_threads_chunk() {
+    thread_local const std::unique_ptr<ifma_chunk> chunk = std::make_unique<ifma_chunk>();
+    return *chunk;
+}
+
 // The vector lanes run both tests; the Lucas parameter and what the lanes leave undecided
 // (numbers of rare shapes) are settled here, one number at a time. A batch goes in chunks, so
-// that their verdicts fit on the stack whatever its size. The lists are compacted without a
+// that their verdicts need no more room whatever its size. The lists are compacted without a
 // branch on each verdict: on fresh numbers it would be a coin toss the processor mispredicts.
 std::size_t keep_probable_primes_ifma(std::span<u64> numbers) {
-    constexpr std::size_t chunk = 512;
-    std::array<ifma::verdict, chunk> verdicts;
-    std::array<u64, chunk> one;
-    std::array<bool, chunk> prime;
-    std::array<std::uint16_t, chunk> lucas_index;
-    std::array<u64, chunk> lucas_numbers;
-    std::array<u64, chunk> lucas_parameters;
-    std::array<u64, chunk> lucas_one;
+    constexpr std::size_t chunk = ifma_chunk::size;
+    auto& [verdicts, one, prime, lucas_index, lucas_numbers, lucas_parameters, lucas_one] =
+        this_threads_chunk();
     std::size_t kept = 0;
     for (std::size_t at = 0; at < numbers.size(); at += chunk) {
         const std::span<u64> part = numbers.subspan(at, std::min(chunk, numbers.size() - at));

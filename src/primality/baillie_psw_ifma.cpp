@@ -3,7 +3,8 @@
 // products and two reduction steps. R is so much larger than n that nothing is ever reduced
 // below n on the way: operands below 2^78 give results below n + 2^52, so sums and doublings
 // need no correction. Only this file is compiled for the instructions, through function
-// attributes; the rest of the program stays portable.
+// attributes, and only where the compiler targets x86-64 (baillie_psw_ifma_absent.cpp stands in
+// elsewhere); the rest of the program stays portable.
 #include "primality/baillie_psw_ifma.hpp"
 
 #include <algorithm>
@@ -12,8 +13,6 @@
 
 #include "platform/processor.hpp"
 
-#if ZORVANTELI_X86_KERNELS
-#define ZORVANTELI_IFMA 1
 // GCC 12's AVX-512 shifts start from a self-initialized "undefined" register, which its
 // -Wuninitialized takes for a real one once inlined (GCC bug 105593).
 #if !defined(__clang__)
@@ -25,13 +24,8 @@
 #if !defined(__clang__)
 #pragma GCC diagnostic pop
 #endif
-#else
-#define ZORVANTELI_IFMA 0
-#endif
 
 namespace zorvanteli::ifma {
-
-#if ZORVANTELI_IFMA
 
 bool supported() {
     return this_processor().avx512_ifma;
@@ -443,23 +437,5 @@ void lucas_test(std::span<const u64> numbers, std::span<const u64> parameters,
         std::copy_n(v, count, verdicts.begin() + static_cast<std::ptrdiff_t>(at));
     });
 }
-
-#else
-
-bool supported() {
-    return false;
-}
-
-void base_2_test(std::span<const std::uint64_t>, std::span<verdict> verdicts,
-                 std::span<std::uint64_t>) {
-    std::ranges::fill(verdicts, verdict::undecided);
-}
-
-void lucas_test(std::span<const std::uint64_t>, std::span<const std::uint64_t>,
-                std::span<const std::uint64_t>, std::span<verdict> verdicts) {
-    std::ranges::fill(verdicts, verdict::undecided);
-}
-
-#endif
 
 }  // namespace zorvanteli::ifma

@@ -4,40 +4,9 @@
 
 #include <cstdint>
 
-#ifdef _MSC_VER
-#include <intrin.h>
-#endif
+#include "primality/wide_arithmetic.hpp"
 
 namespace zorvanteli {
-
-struct u64_pair {
-    std::uint64_t high;
-    std::uint64_t low;
-};
-
-inline u64_pair multiply_wide(std::uint64_t a, std::uint64_t b) {
-#ifdef _MSC_VER
-    std::uint64_t high = 0;
-    const std::uint64_t low = _umul128(a, b, &high);
-    return {high, low};
-#else
-    __extension__ using u128 = unsigned __int128;
-    const u128 product = static_cast<u128>(a) * b;
-    return {static_cast<std::uint64_t>(product >> 64), static_cast<std::uint64_t>(product)};
-#endif
-}
-
-// (high * 2^64 + low) mod n, for high < n.
-inline std::uint64_t reduce_wide(std::uint64_t high, std::uint64_t low, std::uint64_t n) {
-#ifdef _MSC_VER
-    std::uint64_t remainder = 0;
-    _udiv128(high, low, n, &remainder);
-    return remainder;
-#else
-    __extension__ using u128 = unsigned __int128;
-    return static_cast<std::uint64_t>(((static_cast<u128>(high) << 64) | low) % n);
-#endif
-}
 
 // n^-1 mod 2^64 for odd n, by Newton's iteration: each step doubles the correct low bits.
 constexpr std::uint64_t inverse_mod_2_64(std::uint64_t n) {
@@ -57,13 +26,13 @@ public:
     u64 minus_one() const { return n_ - one_; }
 
     // x * 2^64 mod n, for any x.
-    u64 to_form(u64 x) const { return reduce_wide(x % n_, 0, n_); }
+    u64 to_form(u64 x) const { return wide::reduce_wide(x % n_, 0, n_); }
 
     // a * b / 2^64 mod n, for a, b < n; never overflows, whatever the top bit of n.
     u64 multiply(u64 a, u64 b) const {
-        const u64_pair t = multiply_wide(a, b);
+        const u64_pair t = wide::multiply_wide(a, b);
         const u64 m = t.low * inverse_;
-        const u64 mn_high = multiply_wide(m, n_).high;
+        const u64 mn_high = wide::multiply_wide(m, n_).high;
         return t.high - mn_high + (n_ & mask(t.high < mn_high));
     }
 
@@ -106,9 +75,9 @@ public:
     // (a * b + m * n) / 2^64 with m chosen to make the low half vanish: below 2n, as a, b < 2n
     // and 4n < 2^64. The low halves sum to 2^64 exactly when the product's is not zero.
     u64 multiply(u64 a, u64 b) const {
-        const u64_pair t = multiply_wide(a, b);
+        const u64_pair t = wide::multiply_wide(a, b);
         const u64 m = t.low * negated_inverse_;
-        return t.high + multiply_wide(m, n_).high + static_cast<u64>(t.low != 0);
+        return t.high + wide::multiply_wide(m, n_).high + static_cast<u64>(t.low != 0);
     }
     u64 add(u64 a, u64 b) const {
         const u64 sum = a + b;

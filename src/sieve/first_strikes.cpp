@@ -17,13 +17,10 @@ using u64 = std::uint64_t;
 std::size_t exact_strikes(std::span<const std::uint32_t> primes, u64 low, u64 last,
                           std::uint32_t* kept, u64* strikes, std::size_t count,
                           instruction_set set) {
-#if ZORVANTELI_X86_KERNELS
     if (set == instruction_set::avx512)
         return count + first_strikes_avx512(primes, low, last, kept + count, strikes + count);
     if (set == instruction_set::avx2)
         return count + first_strikes_avx2(primes, low, last, kept + count, strikes + count);
-#endif
-    (void)set;
     return first_strikes_loop::keep_striking(primes, 0, low, last, kept, strikes, count);
 }
 
@@ -32,7 +29,6 @@ std::size_t exact_strikes(std::span<const std::uint32_t> primes, u64 low, u64 la
 // remainder.
 bool test_candidates(std::span<const std::uint32_t> primes, u64 low, u64 last, std::uint32_t* kept,
                      std::size_t& count, instruction_set set) {
-#if ZORVANTELI_X86_KERNELS
     if (set == instruction_set::avx512) {
         count = strike_candidates_avx512(primes, low, last, kept);
         return true;
@@ -41,8 +37,6 @@ bool test_candidates(std::span<const std::uint32_t> primes, u64 low, u64 last, s
         count = strike_candidates_avx2(primes, low, last, kept);
         return true;
     }
-#endif
-    (void)primes, (void)low, (void)last, (void)kept, (void)count, (void)set;
     return false;
 }
 

@@ -16,7 +16,7 @@ namespace zorvanteli {
 // A prime p on the wheel, as a bucket record holds it: p / 30 * 8 plus the wheel index of p
 // modulo 30. Below 2^32 it fits 32 bits, and it is what a sieve's bits give without a division.
 inline constexpr std::uint32_t on_the_wheel(std::uint64_t p) {
-    return static_cast<std::uint32_t>(p / 30 * 8 + wheel::bit_of_residue[p % 30]);
+    return static_cast<std::uint32_t>(p / 30 * 8 + wheel::bit_of_residue[wheel::residue(p)]);
 }
 inline constexpr std::uint64_t off_the_wheel(std::uint32_t p) {
     return std::uint64_t{p / 8} * 30 + wheel::residues[p % 8];

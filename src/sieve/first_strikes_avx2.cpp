@@ -4,14 +4,12 @@
 // fused multiply-add, which rounds once and so gives it exactly; the quotients by 30 from the
 // reciprocal of 30, exact after adding half a unit where the remainders are integers. The small
 // tables are byte shuffles. And the test of which primes may strike a range.
-#include "sieve/kernels.hpp"
-
-#if ZORVANTELI_X86_KERNELS
 #include <immintrin.h>
 
 #include <array>
 
 #include "sieve/first_strikes_loop.hpp"
+#include "sieve/kernels.hpp"
 
 namespace zorvanteli {
 namespace {
@@ -180,4 +178,3 @@ ZORVANTELI_AVX2 std::size_t strike_candidates_avx2(std::span<const std::uint32_t
 }
 
 }  // namespace zorvanteli
-#endif

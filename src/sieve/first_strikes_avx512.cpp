@@ -1,12 +1,10 @@
 // The first strikes on AVX-512, eight primes at a time: the quotient from a reciprocal refined by
 // Newton's method, the residues modulo 30 by multiplications in fixed point, and the small tables
 // by one permutation each.
-#include "sieve/kernels.hpp"
-
-#if ZORVANTELI_X86_KERNELS
 #include <immintrin.h>
 
 #include "sieve/first_strikes_loop.hpp"
+#include "sieve/kernels.hpp"
 
 namespace zorvanteli {
 namespace {
@@ -155,4 +153,3 @@ ZORVANTELI_AVX512 std::size_t strike_candidates_avx512(std::span<const std::uint
 }
 
 }  // namespace zorvanteli
-#endif

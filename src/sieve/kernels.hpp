@@ -1,16 +1,15 @@
 // The sieve's kernels for wider instructions, each in a file of its own beside its portable form,
 // and called only where best_instruction_set() says the processor runs them. Compiled through
-// function attributes: no other code is built for these instructions.
+// function attributes: no other code is built for these instructions. The build compiles them only
+// where the compiler targets x86-64; elsewhere kernels_absent.cpp stands in.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <span>
 
-#include "platform/processor.hpp"
 #include "sieve/survivors.hpp"
 
-#if ZORVANTELI_X86_KERNELS
 namespace zorvanteli {
 
 // dst[x] = src[0][x] & ... & src[7][x] (also & dst[x] when `accumulate`), for x < n.
@@ -45,4 +44,3 @@ std::size_t strike_candidates_avx512(std::span<const std::uint32_t> primes, std:
                                      std::uint64_t last, std::uint32_t* kept);
 
 }  // namespace zorvanteli
-#endif

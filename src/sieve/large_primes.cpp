@@ -29,17 +29,19 @@ void large_sieving_primes::add(std::span<const std::uint32_t> primes, u64 low, u
         if (!wheel::first_strike(p, low, last, at)) continue;  // no multiple left in range
         primes_.push_back({on_the_wheel(p), static_cast<std::uint32_t>(at.byte * 8 + at.j)});
     }
+    // On the heap: the sieve may run on a small stack.
     constexpr std::size_t batch = 1024;
-    std::array<std::uint32_t, batch + 8> wheel_primes, kept;
-    std::array<u64, batch + 8> strikes;
+    wheel_primes_.resize(batch + 8);
+    kept_.resize(batch + 8);
+    strikes_.resize(batch + 8);
     for (auto rest = std::span{batched, primes.end()}; !rest.empty();) {
         const std::size_t n = std::min(rest.size(), batch);
-        for (std::size_t i = 0; i < n; ++i) wheel_primes[i] = on_the_wheel(rest[i]);
+        for (std::size_t i = 0; i < n; ++i) wheel_primes_[i] = on_the_wheel(rest[i]);
         rest = rest.subspan(n);
-        const std::size_t count = first_strikes(std::span{wheel_primes.data(), n}, low, last,
-                                                kept.data(), strikes.data(), set);
+        const std::size_t count = first_strikes(std::span{wheel_primes_.data(), n}, low, last,
+                                                kept_.data(), strikes_.data(), set);
         for (std::size_t i = 0; i < count; ++i)
-            primes_.push_back({kept[i], static_cast<std::uint32_t>(strikes[i])});
+            primes_.push_back({kept_[i], static_cast<std::uint32_t>(strikes_[i])});
     }
 }
 

@@ -32,6 +32,9 @@ private:
         std::uint32_t next;      // byte of the next strike * 8 + its wheel index
     };
     std::vector<entry> primes_;
+    // A batch being set up: the primes on the wheel, those that strike and where.
+    std::vector<std::uint32_t> wheel_primes_, kept_;
+    std::vector<std::uint64_t> strikes_;
 };
 
 }  // namespace zorvanteli

@@ -41,7 +41,7 @@ constexpr std::array<std::array<u8, 3>, pattern_count> pattern_primes = {{{7, 41
 constexpr std::size_t run_bytes = 2048;
 
 struct pattern_set {
-    std::array<u64, pattern_count> period{};
+    std::array<std::size_t, pattern_count> period{};
     std::array<u64, pattern_count> run_step{};  // run_bytes modulo the period
     std::array<std::size_t, pattern_count> begin{};
     std::vector<u8> storage;
@@ -59,13 +59,13 @@ struct pattern_set {
         // byte from the first i where it is.
         storage.assign(total, 0xFF);
         for (std::size_t i = 0; i < pattern_count; ++i) {
-            const u64 length = period[i] + run_bytes;
-            for (u64 p : pattern_primes[i]) {
+            const std::size_t length = period[i] + run_bytes;
+            for (std::size_t p : pattern_primes[i]) {
                 if (p == 1) continue;
                 for (unsigned k = 0; k < 8; ++k) {
-                    u64 first = 0;
+                    std::size_t first = 0;
                     while ((wheel::numbers_per_byte * first + wheel::residues[k]) % p != 0) ++first;
-                    for (u64 byte = first; byte < length; byte += p)
+                    for (std::size_t byte = first; byte < length; byte += p)
                         storage[begin[i] + byte] &= static_cast<u8>(~(1u << k));
                 }
             }
@@ -113,7 +113,6 @@ void presieve(u8* bytes, std::size_t count, u64 first_byte, instruction_set set)
             offset[i] += p.run_step[i];
             if (offset[i] >= p.period[i]) offset[i] -= p.period[i];
         }
-#if ZORVANTELI_X86_KERNELS
         if (set == instruction_set::avx512) {
             and_eight_avx512(bytes + done, src.data(), n, false);
             and_eight_avx512(bytes + done, src.data() + 8, n, true);
@@ -124,11 +123,9 @@ void presieve(u8* bytes, std::size_t count, u64 first_byte, instruction_set set)
             and_eight_avx2(bytes + done, src.data() + 8, n, true);
             continue;
         }
-#endif
         and_eight_portable<false>(bytes + done, src.data(), n);
         and_eight_portable<true>(bytes + done, src.data() + 8, n);
     }
-    (void)set;
 }
 
 }  // namespace zorvanteli

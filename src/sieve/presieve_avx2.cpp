@@ -1,10 +1,9 @@
 // The pre-sieve's kernel on AVX2: eight patterns ANDed 32 bytes at a time.
-#include "sieve/kernels.hpp"
-
-#if ZORVANTELI_X86_KERNELS
 #include <immintrin.h>
 
 #include <cstdint>
+
+#include "sieve/kernels.hpp"
 
 namespace zorvanteli {
 namespace {
@@ -46,4 +45,3 @@ void and_eight_avx2(u8* dst, const u8* const* src, std::size_t n, bool accumulat
 }
 
 }  // namespace zorvanteli
-#endif

@@ -1,11 +1,10 @@
 // The pre-sieve's kernel on AVX-512: eight patterns ANDed 64 bytes at a time, with three-input
 // logic, and the last bytes through a mask.
-#include "sieve/kernels.hpp"
-
-#if ZORVANTELI_X86_KERNELS
 #include <immintrin.h>
 
 #include <cstdint>
+
+#include "sieve/kernels.hpp"
 
 namespace zorvanteli {
 namespace {
@@ -54,4 +53,3 @@ void and_eight_avx512(u8* dst, const u8* const* src, std::size_t n, bool accumul
 }
 
 }  // namespace zorvanteli
-#endif

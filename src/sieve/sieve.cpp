@@ -107,7 +107,8 @@ void segmented_sieve::reset(u64 start, u64 stop, sieve_depth depth, u64 shared_f
     small_.clear();
     medium_.clear();
     large_.clear();
-    buckets_from_ = full ? full_depth_buckets_from(longest_) : sieve_bound + 1;
+    buckets_from_ =
+        full ? full_depth_buckets_from(static_cast<std::size_t>(longest_)) : sieve_bound + 1;
     shared_from_ = full ? std::max(shared_from, buckets_from_ - 1) : top;
     const u64 window_segments = (window / wheel::numbers_per_byte + longest_ - 1) / longest_;
     window_bytes_ = window == 0 ? 0 : std::max<u64>(window_segments, 1) * longest_;
@@ -170,7 +171,7 @@ void segmented_sieve::sieve_segment() {
     confirm_ = bound_ < root;
 
     u8* const s = segment();
-    presieve(s, bytes_, low_ / wheel::numbers_per_byte, set_);
+    presieve(s, static_cast<std::size_t>(bytes_), low_ / wheel::numbers_per_byte, set_);
     u8* const carry = reinterpret_cast<u8*>(carry_.data());
     if (carry_ready_)
         for (u64 i = 0; i < std::min(spill_bytes, bytes_); ++i) s[i] &= carry[i];
@@ -199,7 +200,7 @@ void segmented_sieve::fix_segment_ends(u64 last) {
     for (u64 q = low_ + 1; q <= presieve_limit && q - low_ < wheel::numbers_per_byte * bytes_; ++q)
         if (is_prime_by_trial(q) && q > 5)
             s[(q - low_) / wheel::numbers_per_byte] |=
-                static_cast<u8>(1u << wheel::bit_of_residue[q % wheel::numbers_per_byte]);
+                static_cast<u8>(1u << wheel::bit_of_residue[wheel::residue(q)]);
     const u64 last_byte_low = low_ + wheel::numbers_per_byte * (bytes_ - 1);
     for (unsigned k = 0; k < 8; ++k) {
         if (low_ + wheel::residues[k] < start_) clear_bit(s, 0, k);
@@ -292,7 +293,7 @@ bool segmented_sieve::next_segment(std::unique_ptr<std::uint64_t[]>& buffer, seg
     bits.first = std::exchange(first_segment_, false);
     bits.stop = stop_;
     bits.shared_from = shared_from_;
-    bits.segment_bytes = longest_;
+    bits.segment_bytes = static_cast<std::size_t>(longest_);
     bits.window_bytes = window_bytes_;
     bits.words = 0;
     bits.survivors = 0;

@@ -69,7 +69,8 @@ void sieving_prime_generator::make_piece(u64 upto, std::vector<std::uint32_t>& o
 // Sieves the bytes from low_ on as far as `upto` reaches, one piece at most, and keeps their
 // primes above made_to_ for make_piece.
 void sieving_prime_generator::sieve_piece(u64 upto) {
-    const u64 bytes = std::min(piece_bytes, (upto - low_) / wheel::numbers_per_byte + 1);
+    const auto bytes = static_cast<std::size_t>(
+        std::min(piece_bytes, (upto - low_) / wheel::numbers_per_byte + 1));
     const u64 last = low_ + wheel::numbers_per_byte * bytes - 1;
     // Base primes join once their square lies in a piece; their first strike is at least there.
     const std::vector<std::uint32_t>& base = base_primes();

@@ -8,33 +8,24 @@ namespace zorvanteli {
 
 survivors_taken collect_survivors(const std::uint64_t* words, std::size_t count, std::uint64_t low,
                                   std::uint64_t* out, std::size_t room, instruction_set set) {
-#if ZORVANTELI_X86_KERNELS
     if (set == instruction_set::avx512)
         return collect_survivors_avx512(words, count, low, out, room);
     if (set == instruction_set::avx2) return collect_survivors_avx2(words, count, low, out, room);
-#endif
-    (void)set;
     return survivors_loop::collect(words, count, low, out, room);
 }
 
 std::uint64_t count_survivors(const std::uint64_t* words, std::size_t count, instruction_set set) {
-#if ZORVANTELI_X86_KERNELS
     if (set != instruction_set::portable) return count_survivors_popcnt(words, count);
-#endif
-    (void)set;
     return survivors_loop::count(words, count);
 }
 
 survivors_taken collect_on_the_wheel(const std::uint64_t* words, std::size_t count,
                                      std::uint32_t first, std::uint32_t* out, std::size_t room,
                                      instruction_set set) {
-#if ZORVANTELI_X86_KERNELS
     if (set == instruction_set::avx512)
         return collect_on_the_wheel_avx512(words, count, first, out, room);
     if (set == instruction_set::avx2)
         return collect_on_the_wheel_avx2(words, count, first, out, room);
-#endif
-    (void)set;
     return survivors_loop::collect_on_the_wheel(words, count, first, out, room);
 }
 

@@ -1,8 +1,6 @@
 // Reading survivors with POPCNT and BMI: the portable loop, where a bit count, a trailing-zero
 // count and clearing the lowest bit each become one instruction.
 #include "sieve/kernels.hpp"
-
-#if ZORVANTELI_X86_KERNELS
 #include "sieve/survivors_loop.hpp"
 
 namespace zorvanteli {
@@ -25,4 +23,3 @@ __attribute__((target("popcnt,bmi,bmi2"))) survivors_taken collect_on_the_wheel_
 }
 
 }  // namespace zorvanteli
-#endif

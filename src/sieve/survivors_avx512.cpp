@@ -1,13 +1,11 @@
 // Reading survivors on AVX-512: the values of a word's set bits gathered by one byte
 // compression, then widened to numbers eight at a time.
-#include "sieve/kernels.hpp"
-
-#if ZORVANTELI_X86_KERNELS
 #include <immintrin.h>
 
 #include <array>
 #include <cstdint>
 
+#include "sieve/kernels.hpp"
 #include "sieve/wheel.hpp"
 
 namespace zorvanteli {
@@ -86,4 +84,3 @@ collect_on_the_wheel_avx512(const u64* words, std::size_t count, std::uint32_t f
 }
 
 }  // namespace zorvanteli
-#endif

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace zorvanteli::wheel {
@@ -20,6 +21,11 @@ inline constexpr std::array<std::uint8_t, 30> bit_of_residue = [] {
     for (std::uint8_t k = 0; k < 8; ++k) bits[residues[k]] = k;
     return bits;
 }();
+
+// n modulo 30, as an index into the tables of residues.
+constexpr std::size_t residue(u64 n) {
+    return static_cast<std::size_t>(n % numbers_per_byte);
+}
 
 // The number of bit b of a 64-bit word, counted from the first number of the word's first byte:
 // word bit b lies in byte b / 8 (little-endian), on residue b % 8.
@@ -104,11 +110,11 @@ inline bool first_strike(u64 p, u64 low, u64 last, position& at) {
             distance = p - remainder;
         }
     }
-    const unsigned step = offset_to_next_residue[q % 30];
+    const unsigned step = offset_to_next_residue[residue(q)];
     distance += step * p;
     if (distance > last - low) return false;
     at.byte = distance / numbers_per_byte;
-    at.j = bit_of_residue[(q + step) % 30];
+    at.j = bit_of_residue[residue(q + step)];
     return true;
 }
 

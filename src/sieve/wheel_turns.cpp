@@ -170,7 +170,7 @@ void wheel_turn_primes::clear() {
 }
 
 void wheel_turn_primes::add(u64 p, wheel::position at) {
-    classes_[wheel::bit_of_residue[p % 30]].push_back(
+    classes_[wheel::bit_of_residue[wheel::residue(p)]].push_back(
         {static_cast<std::uint32_t>(p / 30), static_cast<std::uint32_t>(at.byte * 8 + at.j)});
 }
 

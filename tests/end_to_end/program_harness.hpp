@@ -9,7 +9,6 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -338,13 +337,14 @@ public:
             std::error_code error;
             return fs::read_symlink(process + "/fd/" + fd, error).string();
         };
-        const std::string writing = std::to_string(SYS_write) + " 0x";
-        const std::string polling = std::to_string(SYS_poll) + " ";
+        const console_calls calls = console_calls_of(process + "/exe");
+        const std::string writing = std::to_string(calls.write) + " 0x";
         while (running()) {
             std::ifstream in{process + "/syscall"};
             std::string state;
             std::getline(in, state);
-            if (state.starts_with(polling)) return true;
+            for (const long call : calls.poll)
+                if (call != 0 && state.starts_with(std::to_string(call) + " ")) return true;
             if (state.starts_with(writing)) {
                 const std::string fd =
                     state.substr(writing.size(), state.find(' ', writing.size()) - writing.size());
@@ -384,6 +384,34 @@ public:
     }
 
 private:
+    // The system calls that write and wait for a descriptor, numbered as the kernel counts them
+    // for the program's executable: under an emulator (qemu, Wine) that is the emulator, a
+    // program of the machine's own processor whatever the program's, and it makes the calls.
+    // Not every processor has poll; its C library polls with ppoll, and with ppoll_time64 where
+    // time is 64 bits on a 32-bit processor.
+    struct console_calls {
+        long write;
+        long poll[3];
+    };
+    static console_calls console_calls_of(const fs::path& executable) {
+        std::ifstream elf{executable, std::ios::binary};
+        char header[20] = {};
+        elf.read(header, sizeof header);
+        // e_machine, little-endian on every processor here.
+        const int machine =
+            static_cast<unsigned char>(header[18]) | static_cast<unsigned char>(header[19]) << 8;
+        switch (machine) {
+            case 3:  // i386
+                return {4, {168, 309, 414}};
+            case 40:  // 32-bit ARM
+                return {4, {168, 336, 414}};
+            case 183:  // aarch64
+                return {64, {73, 0, 0}};
+            default:  // x86-64
+                return {1, {7, 271, 0}};
+        }
+    }
+
     static void close_fd(int& fd) {
         if (fd >= 0) ::close(fd);
         fd = -1;

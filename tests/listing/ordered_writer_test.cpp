@@ -227,8 +227,12 @@ TEST(ordered_writer, short_of_memory_goes_on_with_less_or_saves_a_prefix) {
         {"the first unit fails", 3, 100, 0, false},
         {"the fifth unit fails", 3, 100, 4, false},
     };
-    for (const auto& [what, workers_set_up, chunks, failing, completes] : cases) {
-        SCOPED_TRACE(what);
+    for (const memory_case& c : cases) {
+        // Plain names, not a structured binding: the lambdas capture them, which clang 14 cannot.
+        const int workers_set_up = c.workers_set_up, chunks = c.chunks;
+        const u64 failing = c.failing_unit;
+        const bool completes = c.completes;
+        SCOPED_TRACE(c.what);
         write_log log;
         logged_sink file{log, 'f'}, console{log, 'c'};
         std::atomic<int> set_up = 0;

@@ -115,6 +115,13 @@ TEST(plan, memory_short_of_the_budget) {
     const search_plan short_of_memory = plan_search(start, 1000000, 2, 24 * mib, &avx2_costs);
     EXPECT_EQ(short_of_memory.how, strategy::work_units);
     EXPECT_EQ(short_of_memory.budget, 0.0);
+    // Where two threads' sieves do not fit, one thread searches.
+    EXPECT_EQ(plan_search(1000000000000000, 100000, 2, 10 * mib, &avx2_costs).how,
+              strategy::work_units);
+    EXPECT_EQ(plan_search(1000000000000000, 100000, 2, 10 * mib - 1, &avx2_costs).how,
+              strategy::one_thread);
+    EXPECT_EQ(plan_search(1000000000000, 3000000, 2, 8 * mib, &avx2_costs).how,
+              strategy::one_thread);
 }
 
 }  // namespace zorvanteli

@@ -100,7 +100,7 @@ TEST(search, stretch_after_stretch_against_the_single_number_test) {
         if (is_prime_candidate(n)) expected.push_back(n);
     // A planner gives the same stretch for the same start on any thread: the reader plans the
     // first one too.
-    const auto stretches = [start](u64 length, u64 shared_from, bool holds, u64 full_ones) {
+    const auto stretches = [](u64 length, u64 shared_from, bool holds, u64 full_ones) {
         return [=](u64 from, u64) -> sieve_stretch {
             if (from >= start + full_ones * (length + 1)) return {};  // then bounded to the end
             return {.stop = from + length,

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <random>
 #include <vector>
 
@@ -27,7 +28,8 @@ TEST(presieve, clears_exactly_the_multiples_of_7_to_163) {
         0, 1, 1000, 12341, 33333333333, last_byte - 70000, random() / 30, random() / 30};
     for (instruction_set set : available_instruction_sets()) {
         for (u64 first : firsts) {
-            for (std::size_t count : {1, 63, 64, 65, 2047, 2048, 2049, 40000}) {
+            for (const std::size_t count :
+                 std::initializer_list<std::size_t>{1, 63, 64, 65, 2047, 2048, 2049, 40000}) {
                 SCOPED_TRACE(testing::Message()
                              << static_cast<int>(set) << " " << first << " " << count);
                 constexpr std::uint8_t guard = 0x5A;

@@ -221,7 +221,7 @@ TEST(sieve, full_depth_windows_match_the_single_number_test) {
                 all += taken.numbers;
                 EXPECT_FALSE(bits.confirm);
                 // The windows around the segment's ends.
-                for (u64 i = 0; i < taken.numbers; ++i)
+                for (std::size_t i = 0; i < taken.numbers; ++i)
                     if (out[i] - bits.low < half || last - out[i] < half) found.push_back(out[i]);
                 const auto head =
                     primes_between(std::max(start, bits.low), std::min(last, bits.low + half - 1));

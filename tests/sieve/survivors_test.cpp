@@ -45,7 +45,8 @@ TEST(survivors, every_set_bit_becomes_its_number_while_room_lasts) {
                 std::vector<u64> some(room);
                 taken = collect_survivors(words.data(), words.size(), low, some.data(), room, set);
                 std::size_t bits = 0;
-                for (std::size_t i = 0; i < taken.words; ++i) bits += std::popcount(words[i]);
+                for (std::size_t i = 0; i < taken.words; ++i)
+                    bits += static_cast<std::size_t>(std::popcount(words[i]));
                 EXPECT_EQ(taken.numbers, bits);
                 EXPECT_LE(taken.numbers, room);
                 EXPECT_TRUE(taken.words == words.size() || room - taken.numbers < 64) << room;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <numeric>
 #include <random>
 
@@ -13,10 +14,11 @@ using u64 = std::uint64_t;
 // The turn of p's multiples p * (30a + r), a = 0..2, byte by byte: where the tables put them is
 // where multiplying puts them, and stepping from one to the next lands on the next.
 TEST(wheel, strike_tables_follow_the_multiples) {
-    for (u64 p : {7, 11, 13, 17, 19, 23, 29, 31, 167, 9973, 1000003, 4194301}) {
+    for (const u64 p :
+         std::initializer_list<u64>{7, 11, 13, 17, 19, 23, 29, 31, 167, 9973, 1000003, 4194301}) {
         SCOPED_TRACE(p);
         const u64 pd = p / 30;
-        const unsigned c = wheel::bit_of_residue[p % 30];
+        const unsigned c = wheel::bit_of_residue[wheel::residue(p)];
         ASSERT_LT(c, 8u);
         for (u64 a = 0; a < 3; ++a) {
             for (unsigned j = 0; j < 8; ++j) {
@@ -41,7 +43,7 @@ TEST(wheel, first_strike_is_the_first_multiple_worth_striking) {
     const auto by_hand = [](u64 p, u64 low, u64 last, wheel::position& at) {
         for (u64 q = std::max(p, low / p); q <= last / p; ++q) {
             if (p * q < low || std::gcd(q, u64{30}) != 1) continue;
-            at = {(p * q - low) / 30, wheel::bit_of_residue[q % 30]};
+            at = {(p * q - low) / 30, wheel::bit_of_residue[wheel::residue(q)]};
             return true;
         }
         return false;
@@ -50,7 +52,8 @@ TEST(wheel, first_strike_is_the_first_multiple_worth_striking) {
     const u64 top = ~u64{0};
     const u64 lows[] = {
         0, 30, 990, 1000020, u64{1} << 32, 4398046511100, top - 15 - 30 * 1000, top - 15};
-    for (u64 p : {7, 11, 167, 1009, 65521, 65537, 2097143, 4194301}) {
+    for (const u64 p :
+         std::initializer_list<u64>{7, 11, 167, 1009, 65521, 65537, 2097143, 4194301}) {
         for (u64 low : lows) {
             for (u64 last : {low + 29, low + 30 * 100000 - 1, top}) {
                 if (last < low) continue;

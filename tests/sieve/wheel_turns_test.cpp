@@ -22,8 +22,8 @@ static std::vector<std::uint8_t> struck_by_hand(const std::vector<u64>& primes, 
     for (u64 p : primes)
         for (u64 q = std::max(p, low / p); q <= (low + 30 * count) / p; ++q)
             if (std::gcd(q, u64{30}) == 1 && p * q >= low && p * q < low + 30 * count)
-                bytes[(p * q - low) / 30] &=
-                    static_cast<std::uint8_t>(~(1u << wheel::bit_of_residue[p * q % 30]));
+                bytes[static_cast<std::size_t>((p * q - low) / 30)] &= static_cast<std::uint8_t>(
+                    ~(1u << wheel::bit_of_residue[wheel::residue(p * q)]));
     return bytes;
 }
 
