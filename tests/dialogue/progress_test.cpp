@@ -63,7 +63,8 @@ TEST(progress, drawn_at_most_ten_times_a_second_and_cleared) {
     const std::string first = "5 of 100 primes, at 11, 41.7/s, 2.3 s left";
     const std::string second = "10 of 100 primes, at 29, 41.7/s, 2.2 s left";
     EXPECT_EQ(system.progress, "\r" + first + "\r" + second);
-    const std::string clearing = "\r" + std::string(second.size(), ' ') + "\r";
+    std::string clearing(second.size() + 2, ' ');
+    clearing.front() = clearing.back() = '\r';
     EXPECT_EQ(progress.clearing(), clearing);
     progress.clear();
     EXPECT_EQ(system.progress, "\r" + first + "\r" + second + clearing);
