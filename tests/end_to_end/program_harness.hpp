@@ -63,9 +63,11 @@ inline const std::string asked = "Look for how many prime numbers?\n";
 // What the options answer; Windows also takes "/?" and has no manual pages.
 inline std::string help(bool windows) {
     return std::string{
-               "Usage: zorvanteli [--help | --version]\n"
+               "Usage: zorvanteli [OPTION]...\n"
+               "  or:  zorvanteli [OPTION]... START COUNT\n"
+               "Searches for prime numbers.\n"
                "\n"
-               "Searches for prime numbers. With no options it asks two questions:\n"
+               "Without START and COUNT it asks two questions:\n"
                "  Start the search from which number?   (0 to 18446744073709551615)\n"
                "  Look for how many prime numbers?\n"
                "then lists every prime from that number upward, as many as asked for, on the\n"
@@ -73,13 +75,29 @@ inline std::string help(bool windows) {
                "the program was started: \"HHMM DD-MM-YYYY.txt\", or \"HHMM DD-MM-YYYY (2).txt\"\n"
                "and so on when that name is taken. Then it waits for Enter.\n"
                "\n"
+               "With START and COUNT it asks nothing: it writes the COUNT primes from START on\n"
+               "standard output, one a line, and saves no file unless --output names one.\n"
+               "START and COUNT are whole numbers from 0 to 18446744073709551615, in decimal or\n"
+               "as powers such as 1e12, 10^12 or 2^63, which may be followed by + or - and a\n"
+               "number: 2^64-1.\n"
+               "\n"
                "Options:\n"
-               "  --help     show this help and exit\n"
-               "  --version  show the version and the licence and exit\n"} +
-           (windows ? "  /?         the same as --help\n" : "") +
+               "  -o, --output=FILE  save the listing in FILE; a FILE that exists keeps its old\n"
+               "                       contents until the listing is complete or interrupted;\n"
+               "                       in the dialogue, in place of the file named after the time\n"
+               "  -q, --quiet        print no primes on standard output (needs --output)\n"
+               "  -t, --threads=N    use at most N threads (default: one per processor)\n"
+               "      --help         show this help and exit\n"
+               "      --version      show the version and the licence and exit\n"} +
+           (windows ? "  /?                 the same as --help\n" : "") +
            "\n"
-           "Exit status: 0 when the result file holds the whole listing, 1 when it could not\n"
-           "be created or completely written or memory ran out, 2 for an unknown option.\n"
+           "While standard error is a terminal and the primes go elsewhere, the progress is\n"
+           "shown there, and a summary at the end.\n"
+           "\n"
+           "Exit status: 0 when all that was asked for is written; 1 when the result file\n"
+           "or standard output could not be completely written, memory ran out, or, without\n"
+           "the dialogue, the search reached 18446744073709551615 before COUNT primes; 2 for\n"
+           "bad arguments.\n"
            "\n" +
            (windows ? "More in README.txt, beside the program.\n"
                     : "More in the manual page: man zorvanteli\n");
@@ -87,8 +105,9 @@ inline std::string help(bool windows) {
 inline const std::string version =
     "zorvanteli 1.1\n"
     "Copyright (c) 2026 the zorvanteli developers, under the MIT License.\n";
-inline std::string refusal(const std::string& argument) {
-    return "zorvanteli: unknown option '" + argument + "'\nTry 'zorvanteli --help'.\n";
+// A refusal of bad arguments: what is wrong and where, then where to look.
+inline std::string refusal(const std::string& problem) {
+    return "zorvanteli: " + problem + "\nTry 'zorvanteli --help'.\n";
 }
 
 // The file name that a message quotes: what stands between its first two double quotes.

@@ -97,8 +97,8 @@ TEST_F(windows_program, options_answer_at_once_without_a_search_or_a_file) {
         {"/?", help(true), "", "exit 0"},
         {"--help", help(true), "", "exit 0"},
         {"--version", version, "", "exit 0"},
-        {"-?", "", refusal("-?"), "exit 2"},
-        {"--bogus", "", refusal("--bogus"), "exit 2"},
+        {"-?", "", refusal("invalid option -- '?'"), "exit 2"},
+        {"--bogus", "", refusal("unrecognized option '--bogus'"), "exit 2"},
     };
     for (const auto& [option, out, err, ended] : cases) {
         SCOPED_TRACE(option);
