@@ -31,6 +31,7 @@ TEST(number_argument, accepted_and_refused) {
         {"0^0", {1, problem::none}},
         {"5^0", {1, problem::none}},
         {"0^7", {0, problem::none}},
+        {"99999999999999999999999^0", {1, problem::none}},
         {"7+0", {7, problem::none}},
         // Beyond 2^64 - 1, below 0, or a power beyond 2^64.
         {"18446744073709551616", {0, problem::out_of_range}},
