@@ -46,6 +46,22 @@ std::error_code last_error() {
 }
 
 #ifdef _WIN32
+// Why a console write failed. The C runtime reports a pipe whose reader went away as EINVAL;
+// Windows' own error, still there after the C runtime's write, tells it from a real fault:
+// ERROR_NO_DATA on Windows, ERROR_PIPE_NOT_CONNECTED under Wine.
+std::error_code console_write_error() {
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED)
+        return make_error_code(std::errc::broken_pipe);
+    return last_error();
+}
+#else
+std::error_code console_write_error() {
+    return last_error();
+}
+#endif
+
+#ifdef _WIN32
 // The error of a failed Windows call, as the C runtime would report it: its messages are the
 // ones the rest of the program shows.
 std::error_code last_windows_error() {
@@ -335,7 +351,8 @@ public:
                 wait_for_console();
             } else if (n == 0 || errno != EINTR) {  // EINTR: an interrupt, or another signal
                 console_lost_ = true;
-                console_failure_ = n == 0 ? make_error_code(std::errc::io_error) : last_error();
+                console_failure_ =
+                    n == 0 ? make_error_code(std::errc::io_error) : console_write_error();
             }
         }
 #ifdef _WIN32
