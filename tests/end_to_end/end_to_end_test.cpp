@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstring>
 #include <ctime>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -667,6 +668,331 @@ TEST(threads, too_few_to_be_had_still_list_everything) {
         expect_complete_run(r, asked, listing_of(r, 1000000, 10000000000000000051u));
     }
 #endif
+}
+
+// The run without a dialogue: START and COUNT as arguments.
+const std::string reached_one_of_two =
+    "Reached 18446744073709551615, the largest number that can be searched; found 1 of 2 "
+    "primes.\n";
+
+TEST(arguments, list_on_standard_output_alone_without_asking) {
+    // Arguments; standard output, standard error, how the run ended. Standard input holds answers
+    // that the dialogue would take: nothing is asked.
+    const std::tuple<std::vector<std::string>, std::string, std::string, std::string> cases[] = {
+        {{"10", "3"}, "11\n13\n17\n", "", "exit 0"},
+        {{"1e1", "2^1+1"}, "11\n13\n17\n", "", "exit 0"},
+        {{"10^12", "2"}, "1000000000039\n1000000000061\n", "", "exit 0"},
+        {{"0", "4"}, "2\n3\n5\n7\n", "", "exit 0"},
+        {{"10", "0"}, "", "", "exit 0"},
+        {{"-t", "1", "10", "3"}, "11\n13\n17\n", "", "exit 0"},
+        {{"10", "3", "--threads=64"}, "11\n13\n17\n", "", "exit 0"},
+        {{"--", "10", "3"}, "11\n13\n17\n", "", "exit 0"},
+        {{"18446744073709551557", "2"}, "18446744073709551557\n", reached_one_of_two, "exit 1"},
+        {{"2^64-1", "1"},
+         "",
+         "Reached 18446744073709551615, the largest number that can be searched; found 0 of 1 "
+         "primes.\n",
+         "exit 1"},
+    };
+    for (const auto& [arguments, out, err, ended] : cases) {
+        SCOPED_TRACE(testing::PrintToString(arguments));
+        const outcome r = run("5\n5\n\n", {.arguments = arguments});
+        EXPECT_EQ(r.out, out);
+        EXPECT_EQ(r.err, err);
+        EXPECT_EQ(r.ended, ended);
+        EXPECT_TRUE(r.files.empty());
+    }
+}
+
+TEST(arguments, output_file_is_created_or_replaced) {
+    const std::string listing = "11\n13\n17\n";
+    // Arguments, input, standard output; "p.txt" holds "old\n" before, and the listing after.
+    const std::tuple<std::vector<std::string>, std::string, std::string> cases[] = {
+        {{"-o", "p.txt", "10", "3"}, "", listing},
+        {{"10", "3", "--output=p.txt"}, "", listing},
+        {{"-qo", "p.txt", "10", "3"}, "", ""},
+        {{"--quiet", "--output", "p.txt", "-t", "1", "10", "3"}, "", ""},
+        // The dialogue, unchanged but for the file's name, and the primes with --quiet.
+        {{"-o", "p.txt"}, "10\n3\n\n", console(asked, listing)},
+        {{"-q", "-o", "p.txt", "-t", "2"}, "10\n3\n\n", console(asked, "")},
+    };
+    for (const auto& [arguments, input, out] : cases) {
+        SCOPED_TRACE(testing::PrintToString(arguments));
+        scratch_folder folder;
+        std::ofstream{folder.path() / "p.txt"} << "old\n";
+        outcome r = run(input, {.arguments = arguments, .folder = folder.path()});
+        EXPECT_EQ(r.out, out);
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.ended, "exit 0");
+        EXPECT_EQ(folder.files(), (std::map<std::string, std::string>{{"p.txt", listing}}));
+    }
+    // --threads holds in the dialogue, which keeps its time-named file.
+    const outcome r = run("10\n3\n\n", {.arguments = {"-t", "1"}});
+    expect_complete_run(r, asked, listing);
+}
+
+TEST(arguments, every_mode_lists_the_same_million_primes) {
+    const outcome dialogue = run("1000000000000\n1000000\n\n");
+    const std::string listing = listing_of(dialogue, 1000000, 1000000000039);
+    ASSERT_FALSE(listing.empty());
+    scratch_folder folder;
+    const outcome plain = run("", {.arguments = {"1e12", "1000000"}});
+    EXPECT_TRUE(same_text(plain.out, listing));
+    const outcome quiet =
+        run("", {.arguments = {"-q", "-o", "p.txt", "1e12", "1000000"}, .folder = folder.path()});
+    EXPECT_EQ(quiet.out, "");
+    EXPECT_TRUE(same_text(folder.files()["p.txt"], listing));
+    const outcome one_thread = run("", {.arguments = {"-t1", "1e12", "1000000"}});
+    EXPECT_TRUE(same_text(one_thread.out, listing));
+    for (const outcome* r : {&plain, &quiet, &one_thread})
+        EXPECT_EQ(std::tie(r->err, r->ended), std::tuple("", "exit 0"));
+}
+
+TEST(arguments, pipe_into_head_ends_the_run_quietly_unless_there_is_a_file) {
+    // A search of years, unless the closed pipe ends it.
+    const outcome head = run("", {.arguments = {"0", "1e15"}, .stdout_keep = 1000});
+    EXPECT_TRUE(small_primes(2, 1000).starts_with(head.out.substr(0, 1000)));
+    EXPECT_EQ(std::tie(head.err, head.ended), std::tuple("", "exit 0"));
+    EXPECT_TRUE(head.files.empty());
+
+    // As a shell runs it: the pipeline's status is the program's, which must be 0.
+    const std::string line =
+        "set -o pipefail; '" ZORVANTELI_PROGRAM "' 0 1e15 | head -n 3; echo \"status $?\"";
+    const outcome shell = run("", {}, {"/bin/bash", "-c", line});
+    EXPECT_EQ(shell.out, "2\n3\n5\nstatus 0\n");
+    EXPECT_EQ(shell.err, "");
+
+    // With a file, the listing goes on into it.
+    scratch_folder folder;
+    const outcome saved = run("", {.arguments = {"-o", "p.txt", "0", "300000"},
+                                   .stdout_keep = 1000,
+                                   .folder = folder.path()});
+    EXPECT_EQ(std::tie(saved.err, saved.ended), std::tuple("", "exit 0"));
+    const auto numbers = numbers_of(folder.files()["p.txt"]);
+    ASSERT_EQ(numbers.size(), 300000u);
+    EXPECT_EQ(numbers.back(), 4256233u);  // the 300000th prime
+}
+
+TEST(arguments, failing_standard_output_is_told_and_ends_the_run) {
+    // A file-size limit on the file that standard output writes: a search of years otherwise.
+    const scratch_folder elsewhere;
+    const outcome r = run("", {.arguments = {"0", "1e15"},
+                               .stdout_file = elsewhere.path() / "console",
+                               .file_size_limit = 4096});
+    EXPECT_EQ(r.err, "Could not write the listing to standard output: File too large\n");
+    EXPECT_EQ(r.ended, "exit 1");
+    EXPECT_EQ(r.out, small_primes(2, 1000).substr(0, 4096));  // what the limit let through
+    if (*STRACE_PROGRAM == '\0') return;
+    // An input/output error on the second block: the run ends with the first block shown.
+    const fs::path console_file = fs::canonical(elsewhere.path()) / "traced";
+    const outcome traced = run(
+        "", {.stdout_file = console_file},
+        {STRACE_PROGRAM, "-fqq", "-o/dev/null", "-etrace=write", "-einject=write:error=EIO:when=2",
+         "-P" + console_file.string(), ZORVANTELI_PROGRAM, "0", "1e15"});
+    EXPECT_EQ(traced.err, "Could not write the listing to standard output: Input/output error\n");
+    EXPECT_EQ(traced.ended, "exit 1");
+    EXPECT_TRUE(small_primes(2, 200000).starts_with(traced.out));  // more than a block
+}
+
+std::string contents_of(const fs::path& file) {
+    std::ifstream in{file, std::ios::binary};
+    return {std::istreambuf_iterator<char>{in}, {}};
+}
+
+TEST(arguments, replaced_file_keeps_the_old_contents_until_the_listing_ends) {
+    // Interrupted: the whole lines found so far take the old file's place.
+    for (const bool quiet : {false, true}) {
+        SCOPED_TRACE(quiet ? "quiet" : "on standard output too");
+        scratch_folder folder;
+        std::ofstream{folder.path() / "p.txt"} << "old\n";
+        std::vector<std::string> arguments{"-o", "p.txt", "1e12", "1e9"};
+        if (quiet) arguments.insert(arguments.begin(), "-q");
+        program_run program{{.arguments = arguments, .folder = folder.path()}};
+        const fs::path part = folder.path() / "p.txt.part";
+        if (quiet) {
+            const auto written = [&part] {
+                std::error_code no_file;
+                const auto size = fs::file_size(part, no_file);
+                return !no_file && size > 0;
+            };
+            while (program.running() && !written())
+                std::this_thread::sleep_for(std::chrono::milliseconds{1});
+        } else {
+            ASSERT_TRUE(program.pump([](const std::string& out) {
+                return out.find("1000000000039\n") != std::string::npos;
+            }));
+        }
+        // Not yet replaced; the listing beside it, which grows fast, is not read.
+        EXPECT_EQ(contents_of(folder.path() / "p.txt"), "old\n");
+        ::kill(program.pid(), SIGINT);
+        const outcome r = program.finish();
+        EXPECT_EQ(r.ended, "signal " + std::to_string(SIGINT));
+        const auto files = folder.files();
+        ASSERT_TRUE(files.size() == 1 && files.contains("p.txt"));
+        const std::string& file = files.at("p.txt");
+        const std::size_t lines = expect_interrupted_listing(file, 1000000000039);
+        EXPECT_EQ(r.err, saved_message(lines, "p.txt"));
+    }
+
+    // Killed outright: the old file stays, beside what was written.
+    scratch_folder killed;
+    std::ofstream{killed.path() / "p.txt"} << "old\n";
+    {
+        program_run program{{.arguments = {"-o", "p.txt", "1e12", "1e9"}, .folder = killed.path()}};
+        ASSERT_TRUE(program.pump([](const std::string& out) { return !out.empty(); }));
+        ::kill(program.pid(), SIGKILL);
+        EXPECT_EQ(program.finish().ended, "signal " + std::to_string(SIGKILL));
+    }
+    EXPECT_EQ(killed.files()["p.txt"], "old\n");
+    // The next run writes beside that leftover, and cleans up after itself only.
+    const outcome next =
+        run("", {.arguments = {"-o", "p.txt", "10", "3"}, .folder = killed.path()});
+    EXPECT_EQ(next.ended, "exit 0");
+    const auto files = killed.files();
+    EXPECT_EQ(files.size(), 2u);
+    EXPECT_EQ(files.at("p.txt"), "11\n13\n17\n");
+    EXPECT_TRUE(files.contains("p.txt.part"));
+}
+
+TEST(arguments, failing_output_file_leaves_the_old_one_and_says_why) {
+    // Full: the incomplete listing is removed; standard output has all of it.
+    scratch_folder limited;
+    std::ofstream{limited.path() / "p.txt"} << "old\n";
+    const outcome full = run("", {.arguments = {"-o", "p.txt", "2", "100000"},
+                                  .file_size_limit = 4096,
+                                  .folder = limited.path()});
+    EXPECT_EQ(full.err, "Could not write the result file \"p.txt\": File too large\n");
+    EXPECT_EQ(full.ended, "exit 1");
+    EXPECT_TRUE(same_text(full.out, small_primes(2, 100000)));
+    EXPECT_EQ(limited.files(), (std::map<std::string, std::string>{{"p.txt", "old\n"}}));
+
+    // Uncreatable: nothing is searched.
+    const outcome uncreatable = run("", {.arguments = {"-o", "/proc/p.txt", "10", "3"}});
+    EXPECT_EQ(uncreatable.err,
+              "Could not write the result file \"/proc/p.txt\": No such file or directory\n");
+    EXPECT_EQ(std::tie(uncreatable.out, uncreatable.ended), std::tuple("", "exit 1"));
+
+    // A folder of that name: the complete listing stays where it was written.
+    scratch_folder folder;
+    fs::create_directory(folder.path() / "p.txt");
+    const outcome taken =
+        run("", {.arguments = {"-q", "-o", "p.txt", "10", "3"}, .folder = folder.path()});
+    EXPECT_EQ(taken.err,
+              "Could not write the result file \"p.txt\": Is a directory (the listing is in "
+              "\"p.txt.part\")\n");
+    EXPECT_EQ(taken.ended, "exit 1");
+    EXPECT_EQ(contents_of(folder.path() / "p.txt.part"), "11\n13\n17\n");
+}
+
+TEST(arguments, interrupt_without_a_file_tells_what_standard_output_took) {
+    scratch_folder folder;
+    program_run program{{.arguments = {"1e12", "1e9"}, .folder = folder.path()}};
+    ASSERT_TRUE(program.pump(
+        [](const std::string& out) { return out.find("1000000000039\n") != std::string::npos; }));
+    ::kill(program.pid(), SIGTERM);
+    const outcome r = program.finish();
+    EXPECT_EQ(r.ended, "signal " + std::to_string(SIGTERM));
+    const auto lines = std::ranges::count(r.out, '\n');
+    EXPECT_EQ(r.err, "Interrupted; " + std::to_string(lines) +
+                         " primes were written to standard output.\n");
+    expect_interrupted_listing(r.out.substr(0, r.out.rfind('\n') + 1), 1000000000039);
+}
+
+TEST(arguments, bad_arguments_are_refused_before_anything_happens) {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--bogus", "10", "3"}, "unrecognized option '--bogus'"},
+        {{"-x", "10", "3"}, "invalid option -- 'x'"},
+        {{"10", "3", "--output"}, "option '--output' requires an argument"},
+        {{"10", "3", "-t"}, "option requires an argument -- 't'"},
+        {{"--quiet=yes", "-o", "p", "10", "3"}, "option '--quiet' doesn't allow an argument"},
+        {{"-t", "0", "10", "3"}, "invalid number of threads: '0'"},
+        {{"-t", "two", "10", "3"}, "invalid number of threads: 'two'"},
+        {{"--output=", "10", "3"}, "option '--output' needs a file name"},
+        {{"-5", "3"}, "invalid option -- '5'"},
+        {{"+5", "3"}, "invalid start number: '+5'"},
+        {{"1.5", "3"}, "invalid start number: '1.5'"},
+        {{"10", "0x10"}, "invalid count: '0x10'"},
+        {{"18446744073709551616", "3"},
+         "start number out of range (0 to 18446744073709551615): '18446744073709551616'"},
+        {{"10", "2^64"}, "count out of range (0 to 18446744073709551615): '2^64'"},
+        {{"10", "3", "4"}, "extra operand '4'"},
+        {{"10"}, "missing count after '10'"},
+        {{"-q", "10", "3"}, "--quiet needs --output: the primes would go nowhere"},
+        {{"-q"}, "--quiet needs --output: the primes would go nowhere"},
+    };
+    for (const auto& [arguments, problem] : cases) {
+        SCOPED_TRACE(testing::PrintToString(arguments));
+        const outcome r = run("10\n3\n\n", {.arguments = arguments});
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, refusal(problem));
+        EXPECT_EQ(r.ended, "exit 2");
+        EXPECT_TRUE(r.files.empty());
+    }
+    // --help and --version wherever they stand.
+    for (const std::vector<std::string>& arguments : {std::vector<std::string>{"10", "3", "--help"},
+                                                      {"-q", "--he", "-x"},
+                                                      {"-o", "p", "--help"}}) {
+        const outcome r = run("", {.arguments = arguments});
+        EXPECT_EQ(std::tie(r.out, r.err, r.ended), std::tuple(help(false), "", "exit 0"));
+        EXPECT_TRUE(r.files.empty());
+    }
+    const outcome version_last = run("", {.arguments = {"10", "3", "--version"}});
+    EXPECT_EQ(std::tie(version_last.out, version_last.ended), std::tuple(version, "exit 0"));
+}
+
+// The progress lines drawn on a terminal, from the text it shows: each starts with a carriage
+// return; the last is cleared by spaces before the summary.
+std::vector<std::string> progress_lines(const std::string& shown) {
+    std::vector<std::string> lines;
+    std::istringstream in{shown};
+    for (std::string line; std::getline(in, line, '\r');)
+        if (line.find(" primes, at ") != std::string::npos) lines.push_back(line);
+    return lines;
+}
+
+TEST(progress, on_a_terminal_while_the_primes_go_elsewhere) {
+    const std::regex drawn{
+        R"((\d+) of 3000000 primes, at (\d+), [\d.]+( thousand| million| billion)?/s, [\d.]+ (s|min|h|days) left *)"};
+    const std::regex summary{
+        R"(\r *\r3000000 primes from 10000000000000000051 to 10000000000131248563 in ([\d.]+) s(, saved in "p.txt")?\r\n)"};
+    // Standard output a pipe, then the same terminal with --quiet.
+    for (const bool quiet : {false, true}) {
+        SCOPED_TRACE(quiet ? "quiet" : "standard output a pipe");
+        std::vector<std::string> arguments{"1e19", "3e6"};
+        if (quiet) arguments.insert(arguments.begin(), {"-q", "-o", "p.txt"});
+        const outcome r = run(
+            "",
+            {.arguments = arguments, .terminal = quiet, .error_terminal = !quiet, .processors = 1});
+        EXPECT_EQ(r.ended, "exit 0");
+        const std::string& terminal = quiet ? r.out : r.err;
+        std::smatch end;
+        ASSERT_TRUE(std::regex_search(terminal, end, summary)) << terminal;
+        EXPECT_EQ(end[2].matched, quiet);
+        EXPECT_TRUE(terminal.ends_with(end.str()));
+        const std::vector<std::string> lines = progress_lines(terminal);
+        const double seconds = std::stod(end[1].str());
+        // At most ten a second; and some, in a run of seconds.
+        EXPECT_LE(static_cast<double>(lines.size()), 10 * seconds + 1);
+        if (seconds >= 1) {
+            EXPECT_GE(lines.size(), 1u);
+        }
+        std::uint64_t before = 0;
+        for (const std::string& line : lines) {
+            std::smatch parts;
+            ASSERT_TRUE(std::regex_match(line, parts, drawn)) << line;
+            EXPECT_GT(std::stoull(parts[1].str()), before);
+            before = std::stoull(parts[1].str());
+        }
+        if (!quiet) {
+            EXPECT_EQ(std::ranges::count(r.out, '\n'), 3000000);
+        }
+    }
+    // The primes on the terminal: nothing else there.
+    const outcome shown = run("", {.arguments = {"10", "3"}, .terminal = true});
+    EXPECT_EQ(shown.out, "11\r\n13\r\n17\r\n");
+    // Standard error a pipe: nothing there.
+    const outcome piped = run("", {.arguments = {"-q", "-o", "p.txt", "1e12", "1e5"}});
+    EXPECT_EQ(std::tie(piped.out, piped.err, piped.ended), std::tuple("", "", "exit 0"));
 }
 
 }  // namespace

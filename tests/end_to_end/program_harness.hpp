@@ -214,6 +214,7 @@ struct launch {
     bool error_to_stdout = false;  // standard error shares standard output's pipe
     // Standard output and error go to a terminal, which pause_terminal() stops as Ctrl+S does.
     bool terminal = false;
+    bool error_terminal = false;  // standard error alone goes to a terminal
     rlim_t file_size_limit = RLIM_INFINITY;
     bool ignore_sigxfsz = false;
     fs::path folder = {};    // empty: a scratch folder of its own
@@ -248,7 +249,7 @@ public:
         ::setenv("TZ", "UTC", 1);       // so the file name follows from time()
         int in[2], out[2], err[2];
         make_pipe(in), make_pipe(out), make_pipe(err);
-        if (how.terminal) open_terminal();
+        if (how.terminal || how.error_terminal) open_terminal();
         const std::string folder = how.folder.string();
         std::vector<char*> argv;
         for (const std::string& word : words) argv.push_back(const_cast<char*>(word.c_str()));
@@ -268,7 +269,10 @@ public:
             else
                 how.close_stdout ? ::close(1) : ::dup2(how.terminal ? terminal_ : out[1], 1);
             if (how.nonblocking_stdout) ::fcntl(1, F_SETFL, ::fcntl(1, F_GETFL) | O_NONBLOCK);
-            ::dup2(how.error_to_stdout ? 1 : how.terminal ? terminal_ : err[1], 2);
+            ::dup2(how.error_to_stdout                  ? 1
+                   : how.terminal || how.error_terminal ? terminal_
+                                                        : err[1],
+                   2);
             for (int s : {SIGPIPE, SIGINT, SIGTERM, SIGHUP}) std::signal(s, SIG_DFL);
             std::signal(SIGXFSZ, how.ignore_sigxfsz ? SIG_IGN : SIG_DFL);
             const rlimit size{how.file_size_limit, how.file_size_limit};
@@ -308,6 +312,10 @@ public:
         if (how.terminal) {  // both come on the terminal
             close_fd(out_), close_fd(err_);
             std::swap(out_, console_);
+        }
+        if (how.error_terminal) {  // which reports the end once the program's end is closed
+            close_fd(err_), close_fd(terminal_);
+            std::swap(err_, console_);
         }
         if (how.close_stdin || !how.stdin_file.empty()) close_fd(in_);
         if (keep_ == 0 || !stdout_file_.empty()) close_fd(out_);
@@ -389,6 +397,7 @@ public:
 
     outcome finish() {
         close_fd(in_);
+        close_fd(terminal_);  // or the terminal never reports the program's end
         pump();
         while (err_ >= 0) take(err_, err_text_);
         wait();
