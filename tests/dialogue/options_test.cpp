@@ -40,7 +40,6 @@ TEST(options, runs_with_their_settings) {
         {{"10", "3"}, listing(10, 3)},
         {{"1e12", "2^3"}, listing(1000000000000, 8)},
         {{"-o", "p.txt", "10", "3"}, listing(10, 3, {.output = "p.txt"})},
-        {{"10", "3", "--output", "p.txt"}, listing(10, 3, {.output = "p.txt"})},
         {{"--output=p.txt", "10", "3"}, listing(10, 3, {.output = "p.txt"})},
         {{"-op.txt", "10", "3"}, listing(10, 3, {.output = "p.txt"})},
         {{"--out", "a", "-o", "b", "10", "3"}, listing(10, 3, {.output = "b"})},  // the last
@@ -63,7 +62,6 @@ TEST(options, runs_with_their_settings) {
         {{"--help"}, help},
         {{"--version"}, version},
         {{"10", "3", "--help"}, help},
-        {{"--help", "extra"}, help},
         {{"--help", "--bogus"}, help},
         {{"-q", "--version", "10"}, version},
         {{"--version", "--help"}, version},
@@ -82,10 +80,8 @@ TEST(options, runs_with_their_settings) {
 TEST(options, refusals_say_what_is_wrong_and_where) {
     const std::pair<std::vector<std::string_view>, std::string> cases[] = {
         {{"--bogus"}, "unrecognized option '--bogus'"},
-        {{"--bogus=1"}, "unrecognized option '--bogus=1'"},
         {{"--bogus", "--help"}, "unrecognized option '--bogus'"},
         {{"--HELP"}, "unrecognized option '--HELP'"},
-        {{"--helps"}, "unrecognized option '--helps'"},
         {{"-h"}, "invalid option -- 'h'"},
         {{"-qx", "--help"}, "invalid option -- 'x'"},
         {{"-5", "3"}, "invalid option -- '5'"},
@@ -98,21 +94,18 @@ TEST(options, refusals_say_what_is_wrong_and_where) {
         {{"--output="}, "option '--output' needs a file name"},
         {{"-o", ""}, "option '--output' needs a file name"},
         {{"-t", "0", "--help"}, "invalid number of threads: '0'"},
-        {{"-t", "x"}, "invalid number of threads: 'x'"},
         {{"--threads=-2"}, "invalid number of threads: '-2'"},
         {{"--threads="}, "invalid number of threads: ''"},
         {{"-t", "4.5"}, "invalid number of threads: '4.5'"},
         {{"10"}, "missing count after '10'"},
         {{"10", "3", "4"}, "extra operand '4'"},
         {{"x", "3"}, "invalid start number: 'x'"},
-        {{"x"}, "invalid start number: 'x'"},
         {{""}, "invalid start number: ''"},
         {{"10", "1.5"}, "invalid count: '1.5'"},
         {{"-", "3"}, "invalid start number: '-'"},
         {{"2^64", "1"}, "start number out of range (0 to 18446744073709551615): '2^64'"},
         {{"1", "1e20"}, "count out of range (0 to 18446744073709551615): '1e20'"},
         {{"-q", "10", "3"}, "--quiet needs --output: the primes would go nowhere"},
-        {{"-q"}, "--quiet needs --output: the primes would go nowhere"},
     };
     for (const auto& [arguments, problem] : cases) {
         SCOPED_TRACE(testing::PrintToString(arguments));

@@ -682,10 +682,8 @@ TEST(arguments, list_on_standard_output_alone_without_asking) {
         {{"10", "3"}, "11\n13\n17\n", "", "exit 0"},
         {{"1e1", "2^1+1"}, "11\n13\n17\n", "", "exit 0"},
         {{"10^12", "2"}, "1000000000039\n1000000000061\n", "", "exit 0"},
-        {{"0", "4"}, "2\n3\n5\n7\n", "", "exit 0"},
         {{"10", "0"}, "", "", "exit 0"},
         {{"-t", "1", "10", "3"}, "11\n13\n17\n", "", "exit 0"},
-        {{"10", "3", "--threads=64"}, "11\n13\n17\n", "", "exit 0"},
         {{"--", "10", "3"}, "11\n13\n17\n", "", "exit 0"},
         {{"18446744073709551557", "2"}, "18446744073709551557\n", reached_one_of_two, "exit 1"},
         {{"2^64-1", "1"},
@@ -901,24 +899,16 @@ TEST(arguments, interrupt_without_a_file_tells_what_standard_output_took) {
 TEST(arguments, bad_arguments_are_refused_before_anything_happens) {
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{"--bogus", "10", "3"}, "unrecognized option '--bogus'"},
-        {{"-x", "10", "3"}, "invalid option -- 'x'"},
-        {{"10", "3", "--output"}, "option '--output' requires an argument"},
         {{"10", "3", "-t"}, "option requires an argument -- 't'"},
         {{"--quiet=yes", "-o", "p", "10", "3"}, "option '--quiet' doesn't allow an argument"},
         {{"-t", "0", "10", "3"}, "invalid number of threads: '0'"},
-        {{"-t", "two", "10", "3"}, "invalid number of threads: 'two'"},
-        {{"--output=", "10", "3"}, "option '--output' needs a file name"},
         {{"-5", "3"}, "invalid option -- '5'"},
-        {{"+5", "3"}, "invalid start number: '+5'"},
         {{"1.5", "3"}, "invalid start number: '1.5'"},
         {{"10", "0x10"}, "invalid count: '0x10'"},
-        {{"18446744073709551616", "3"},
-         "start number out of range (0 to 18446744073709551615): '18446744073709551616'"},
         {{"10", "2^64"}, "count out of range (0 to 18446744073709551615): '2^64'"},
         {{"10", "3", "4"}, "extra operand '4'"},
         {{"10"}, "missing count after '10'"},
         {{"-q", "10", "3"}, "--quiet needs --output: the primes would go nowhere"},
-        {{"-q"}, "--quiet needs --output: the primes would go nowhere"},
     };
     for (const auto& [arguments, problem] : cases) {
         SCOPED_TRACE(testing::PrintToString(arguments));
