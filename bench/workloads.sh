@@ -9,6 +9,10 @@
 #   CPUS   pin both programs to these processors with taskset, e.g. CPUS=0 for one core
 #   ROWS   the workloads to run, by number (default: all), e.g. ROWS="1 2"; ROWS=band for the
 #          rows from 2^44 to 10^17
+#   MODE   how zorvanteli is run, one or more of: dialogue (the default: answers on standard input,
+#          the time-named file and the console), arguments (`-o FILE START COUNT`, the file and
+#          standard output), quiet (`-q -o FILE START COUNT`, the file alone); several, e.g.
+#          MODE="dialogue arguments quiet", alternate run by run and give a row each
 set -euo pipefail
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
@@ -19,6 +23,10 @@ peer=${PEER:-$(command -v primesieve || true)}
 [[ -n $peer && -x $peer ]] || { echo "no primesieve: set PEER to its path" >&2; exit 2; }
 peer=$(cd "$(dirname "$peer")" && pwd)/$(basename "$peer")
 runs=${RUNS:-5}
+read -r -a modes <<< "${MODE:-dialogue}"
+for mode in "${modes[@]}"; do
+  [[ $mode == @(dialogue|arguments|quiet) ]] || { echo "MODE takes dialogue, arguments or quiet, not $mode" >&2; exit 2; }
+done
 [[ -x /usr/bin/time ]] || { echo "needs /usr/bin/time for CPU time and peak memory (package time)" >&2; exit 2; }
 pin=()
 [[ -n ${CPUS:-} ]] && pin=(taskset -c "$CPUS")
@@ -88,6 +96,21 @@ measure() {  # times_file input output command...
   ' cpu0.out cpu1.out time.out >> "$times"
 }
 
+# Runs zorvanteli once in `mode` on the workload `start count`, its listing left in ./*.txt.
+run_ours() {  # run_ours times_file|- mode start count
+  local times=$1 mode=$2 start=$3 count=$4
+  local command=("$program") input=answers
+  case $mode in
+    arguments) command+=(-o primes.txt "$start" "$count"); input=/dev/null ;;
+    quiet) command+=(-q -o primes.txt "$start" "$count"); input=/dev/null ;;
+  esac
+  if [[ $times == - ]]; then
+    "${pin[@]}" "${command[@]}" < "$input" > /dev/null
+  else
+    measure "$times" "$input" /dev/null "${command[@]}"
+  fi
+}
+
 # Median of the numbers on standard input.
 median() {
   sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) printf "%.6f", v[(NR + 1) / 2]; else printf "%.6f", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
@@ -109,22 +132,30 @@ for workload in "${workloads[@]}"; do
 
   printf '%s\n%s\n\n' "$start" "$count" > answers
   # One untimed run of each leaves the listings to compare and gives the peer its stop number.
-  rm -f -- ./*.txt
-  "${pin[@]}" "$program" < answers > /dev/null
-  result=(./*.txt)
-  [[ ${#result[@]} -eq 1 && -f ${result[0]} ]] || { echo "expected one result file after: $label" >&2; exit 1; }
-  mv -- "${result[0]}" ours.list
-  found=$(wc -l < ours.list)
-  bytes=$(wc -c < ours.list)
-  stop=$last_u64  # the search ran into the end of the 64-bit range
-  ((found < count)) || stop=$(tail -n 1 ours.list)
-  "${pin[@]}" "$peer" -t1 "$start" "$stop" --print > primesieve.list
-  if cmp -s ours.list primesieve.list; then same=OK; else same=DIFF; failed=true; fi
-  rm -f ours.list primesieve.list
+  declare -A same=()
+  for mode in "${modes[@]}"; do
+    rm -f -- ./*.txt
+    run_ours - "$mode" "$start" "$count"
+    result=(./*.txt)
+    [[ ${#result[@]} -eq 1 && -f ${result[0]} ]] || { echo "expected one result file after: $label ($mode)" >&2; exit 1; }
+    mv -- "${result[0]}" ours.list
+    found=$(wc -l < ours.list)
+    bytes=$(wc -c < ours.list)
+    stop=$last_u64  # the search ran into the end of the 64-bit range
+    ((found < count)) || stop=$(tail -n 1 ours.list)
+    [[ -f primesieve.list ]] || "${pin[@]}" "$peer" -t1 "$start" "$stop" --print > primesieve.list
+    if cmp -s ours.list primesieve.list; then same[$mode]=OK; else same[$mode]=DIFF; failed=true; fi
+    rm -f ours.list
+  done
+  rm -f primesieve.list
 
-  : > ours.times; : > theirs.times; : > floor.times
+  : > theirs.times; : > floor.times
+  for mode in "${modes[@]}"; do : > "ours.$mode.times"; done
   for ((i = 0; i < runs; ++i)); do
-    measure ours.times answers /dev/null "$program"
+    for mode in "${modes[@]}"; do
+      run_ours "ours.$mode.times" "$mode" "$start" "$count"
+      rm -f -- ./*.txt
+    done
     measure theirs.times /dev/null primesieve.list "$peer" -t1 "$start" "$stop" --print
     rm -f -- ./*.txt primesieve.list
     # The floor: the same number of bytes written from one reused 1 MiB buffer.
@@ -135,17 +166,21 @@ for workload in "${workloads[@]}"; do
     fi
   done
 
-  ours_s=$(cut -d' ' -f1 ours.times | median)
   theirs_s=$(cut -d' ' -f1 theirs.times | median)
-  ours_cpu=$(cut -d' ' -f2 ours.times | median)
-  ours_mib=$(cut -d' ' -f3 ours.times | sort -g | tail -n 1 | awk '{ printf "%.1f", $1 / 1024 }')
   theirs_mib=$(cut -d' ' -f3 theirs.times | sort -g | tail -n 1 | awk '{ printf "%.1f", $1 / 1024 }')
   floor_s=-
   [[ $want_floor == floor ]] && floor_s=$(cut -d' ' -f1 floor.times | median | awk '{ printf "%.4f", $1 }')
-  printf '| %s | %.4f | %.4f | %s | %s | %s | %s | %s | %s |\n' "$label" "$ours_s" "$theirs_s" \
-    "$(awk -v a="$ours_s" -v b="$theirs_s" 'BEGIN { printf "%.2f", a / b }')" \
-    "$(awk -v c="$ours_cpu" -v w="$ours_s" 'BEGIN { printf "%.2f", c / w }')" \
-    "$ours_mib" "$theirs_mib" "$floor_s" "$same"
+  for mode in "${modes[@]}"; do
+    ours_s=$(cut -d' ' -f1 "ours.$mode.times" | median)
+    ours_cpu=$(cut -d' ' -f2 "ours.$mode.times" | median)
+    ours_mib=$(cut -d' ' -f3 "ours.$mode.times" | sort -g | tail -n 1 | awk '{ printf "%.1f", $1 / 1024 }')
+    row=$label
+    [[ -n ${MODE:-} ]] && row="$label ($mode)"
+    printf '| %s | %.4f | %.4f | %s | %s | %s | %s | %s | %s |\n' "$row" "$ours_s" "$theirs_s" \
+      "$(awk -v a="$ours_s" -v b="$theirs_s" 'BEGIN { printf "%.2f", a / b }')" \
+      "$(awk -v c="$ours_cpu" -v w="$ours_s" 'BEGIN { printf "%.2f", c / w }')" \
+      "$ours_mib" "$theirs_mib" "$floor_s" "${same[$mode]}"
+  done
 done
 
 if $failed; then
