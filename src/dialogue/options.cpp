@@ -64,16 +64,16 @@ int answer(std::ostream& out, std::string_view text) {
     return out ? 0 : 1;  // a help that never reached the reader is no success
 }
 
-struct option_spec {
+struct known_option {
     std::string_view name;
     char letter;  // its short form, or 0
     bool takes_value;
 };
-constexpr std::array<option_spec, 5> option_specs{{{"output", 'o', true},
-                                                   {"quiet", 'q', false},
-                                                   {"threads", 't', true},
-                                                   {"help", 0, false},
-                                                   {"version", 0, false}}};
+constexpr std::array<known_option, 5> known_options{{{"output", 'o', true},
+                                                     {"quiet", 'q', false},
+                                                     {"threads", 't', true},
+                                                     {"help", 0, false},
+                                                     {"version", 0, false}}};
 
 std::string quoted(std::string_view text) {
     std::string result(1, '\'');
@@ -118,14 +118,14 @@ private:
         const std::size_t equals = text.find('=');
         const std::string_view name = text.substr(0, equals);
         // An exact name first, then the one that the shortened name begins.
-        const option_spec* found = nullptr;
+        const known_option* found = nullptr;
         int candidates = 0;
-        for (const option_spec& spec : option_specs) {
-            if (spec.name == name) {
-                found = &spec, candidates = 1;
+        for (const known_option& known : known_options) {
+            if (known.name == name) {
+                found = &known, candidates = 1;
                 break;
             }
-            if (!name.empty() && spec.name.starts_with(name)) found = &spec, ++candidates;
+            if (!name.empty() && known.name.starts_with(name)) found = &known, ++candidates;
         }
         const std::string written = "'--" + std::string{name} + "'";
         if (candidates == 0) return refuse("unrecognized option '--" + std::string{text} + "'");
@@ -143,30 +143,30 @@ private:
 
     void read_short(std::string_view letters) {
         for (std::size_t i = 0; i < letters.size() && !decided(); ++i) {
-            const auto spec = std::ranges::find(option_specs, letters[i], &option_spec::letter);
-            if (letters[i] == 0 || spec == option_specs.end())
+            const auto known = std::ranges::find(known_options, letters[i], &known_option::letter);
+            if (letters[i] == 0 || known == known_options.end())
                 return refuse("invalid option -- '" + std::string(1, letters[i]) + "'");
-            if (!spec->takes_value) {
-                apply(*spec, {});
+            if (!known->takes_value) {
+                apply(*known, {});
             } else if (i + 1 < letters.size()) {
-                return apply(*spec, letters.substr(i + 1));
+                return apply(*known, letters.substr(i + 1));
             } else if (next_ == arguments_.size()) {
                 return refuse("option requires an argument -- '" + std::string(1, letters[i]) +
                               "'");
             } else {
-                return apply(*spec, arguments_[next_++]);
+                return apply(*known, arguments_[next_++]);
             }
         }
     }
 
-    void apply(const option_spec& spec, std::string_view value) {
-        if (spec.name == "help") {
+    void apply(const known_option& known, std::string_view value) {
+        if (known.name == "help") {
             line_ = {.what = command_line::action::help};
-        } else if (spec.name == "version") {
+        } else if (known.name == "version") {
             line_ = {.what = command_line::action::version};
-        } else if (spec.name == "quiet") {
+        } else if (known.name == "quiet") {
             line_.settings.quiet = true;
-        } else if (spec.name == "output") {
+        } else if (known.name == "output") {
             if (value.empty()) return refuse("option '--output' needs a file name");
             line_.settings.output = std::string{value};
         } else {
