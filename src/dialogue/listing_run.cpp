@@ -29,13 +29,13 @@ private:
     std::uint64_t listed_ = 0;
 };
 
-// "`why`; K primes were saved in "NAME"." for a file, or how many standard output took.
-std::string what_was_kept(std::string_view why, const result_file& file, bool to_file,
+// What an interrupt, or memory running out, left: "...; K primes were saved in "NAME"." for a
+// file, or how many whole lines standard output took.
+std::string what_was_kept(bool interrupted, const result_file& file, bool to_file,
                           const output_lines& output) {
-    if (to_file)
-        return why == "Interrupted" ? interrupt_message(file) : out_of_memory_message(file);
-    return std::string{why} + "; " + std::to_string(output.listed()) +
-           " primes were written to standard output.\n";
+    if (to_file) return interrupted ? interrupt_message(file) : out_of_memory_message(file);
+    return std::string{interrupted ? "Interrupted" : "Out of memory"} + "; " +
+           std::to_string(output.listed()) + " primes were written to standard output.\n";
 }
 
 }  // namespace
@@ -53,7 +53,7 @@ int run_listing(std::uint64_t start, std::uint64_t count, const run_settings& se
     }
     output_lines output{system};
     quiet_lines nowhere;
-    // The primes go to a terminal unless standard output is something else, or --quiet.
+    // Progress on a terminal's standard error, unless the primes go to that terminal.
     const bool shown = system.is_terminal(standard_stream::error) &&
                        (settings.quiet || !system.is_terminal(standard_stream::output));
     progress_line progress{settings.quiet ? static_cast<line_sink&>(nowhere) : output, count,
@@ -64,7 +64,7 @@ int run_listing(std::uint64_t start, std::uint64_t count, const run_settings& se
     const auto save = [&](int signal) {
         const std::string failure = file.close() ? "" : write_failure_message(file);
         system.write_error(progress.clearing() + failure +
-                           what_was_kept("Interrupted", file, to_file, output));
+                           what_was_kept(true, file, to_file, output));
         system.end_by_signal(signal);
     };
     // Without a file, a standard output that is gone leaves nothing to do.
@@ -85,7 +85,7 @@ int run_listing(std::uint64_t start, std::uint64_t count, const run_settings& se
     if (output_failed)
         err << "Could not write the listing to standard output: " << output_failure.message()
             << "\n";
-    if (run.out_of_memory) err << what_was_kept("Out of memory", file, to_file, output);
+    if (run.out_of_memory) err << what_was_kept(false, file, to_file, output);
     if (run.outcome.reached_end)
         err << "Reached 18446744073709551615, the largest number that can be searched; found "
             << run.outcome.found << " of " << count << " primes.\n";
