@@ -39,6 +39,7 @@ check "deb maintainer" "$(dpkg-deb -f "$deb" Maintainer | grep -c '<.*@.*>')" "1
 # Its files, their modes and owners; directories aside.
 check "deb files" "$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $1, $2, $6}' | sort -k3)" \
   "-rwxr-xr-x root/root ./usr/bin/zorvanteli
+-rw-r--r-- root/root ./usr/share/bash-completion/completions/zorvanteli
 -rw-r--r-- root/root ./usr/share/doc/zorvanteli/changelog.gz
 -rw-r--r-- root/root ./usr/share/doc/zorvanteli/copyright
 -rw-r--r-- root/root ./usr/share/lintian/overrides/zorvanteli
@@ -49,6 +50,11 @@ dpkg-deb -x "$deb" "$root"
 check "deb licence" "$(cmp "$root/usr/share/doc/zorvanteli/copyright" LICENSE && echo same)" same
 manual_page=$root/usr/share/man/man1/zorvanteli.1.gz
 check "deb manual page" "$(gzip -dc "$manual_page" | cmp - doc/zorvanteli.1 && echo same)" same
+check "deb completion" \
+  "$(cmp "$root/usr/share/bash-completion/completions/zorvanteli" completions/zorvanteli && echo same)" same
+check "deb completion of options" "$(bash -c 'source "$1"; COMP_WORDS=(zorvanteli --q); COMP_CWORD=1
+  _zorvanteli; echo "${COMPREPLY[*]}"' - "$root/usr/share/bash-completion/completions/zorvanteli")" \
+  "--quiet"
 check "deb --version" "$("$root/usr/bin/zorvanteli" --version | head -n 1)" \
   "zorvanteli ${version%.*}"
 
@@ -63,13 +69,14 @@ check "worked example console" "${console: -45}" "
 17
 
 Done! Press enter to quit program."
+check "arguments" "$(cd "$scratch/run" && "$root/usr/bin/zorvanteli" 10 3 | tr '\n' ' ')" "11 13 17 "
 shopt -s nullglob
 files=("$scratch/run"/*.txt)
 check "worked example files" "${#files[@]}" 1
 check "worked example result file" \
   "$(printf '11\n13\n17\n' | cmp - "${files[0]:-/dev/null}" && echo same)" same
 
-# The zip: one folder with the program and the two texts, those as in the repository.
+# The zip: one folder with the program and the two texts.
 check "zip entries" "$(cmake -E tar tf "$zip" | sort)" \
   "zorvanteli-$version-win64/LICENSE.txt
 zorvanteli-$version-win64/README.txt
@@ -77,7 +84,8 @@ zorvanteli-$version-win64/zorvanteli.exe"
 mkdir "$scratch/zip"
 cmake -E chdir "$scratch/zip" cmake -E tar xf "$PWD/$zip"
 unpacked=$scratch/zip/zorvanteli-$version-win64
-check "zip readme" "$(cmp "$unpacked/README.txt" README.md && echo same)" same
+# The README for Windows users, with CR LF line ends.
+check "zip readme" "$(sed 's/$/\r/' doc/README-windows.txt | cmp - "$unpacked/README.txt" && echo same)" same
 check "zip licence" "$(cmp "$unpacked/LICENSE.txt" LICENSE && echo same)" same
 check "zip program" "$(head -c 2 "$unpacked/zorvanteli.exe")" MZ
 

@@ -13,6 +13,10 @@
 #   LEVELS run every row at each of these instruction levels (ZORVANTELI_INSTRUCTIONS: portable,
 #          avx2, avx512, ifma), e.g. LEVELS="avx2 ifma"; LEVELS=all for every level this machine
 #          runs (default: the program's own choice)
+#   MODE   how zorvanteli is run, one or more of: dialogue (the default: answers on standard input,
+#          the time-named file and the console), arguments (`-o FILE START COUNT`, the file and
+#          standard output), quiet (`-q -o FILE START COUNT`, the file alone); several, e.g.
+#          MODE="dialogue arguments quiet", alternate run by run and give a row each
 set -euo pipefail
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
@@ -22,15 +26,24 @@ program=$(cd "$(dirname "$program")" && pwd)/$(basename "$program")
 peer=${PEER:-$(command -v primesieve || true)}
 [[ -n $peer && -x $peer ]] || { echo "no primesieve: set PEER to its path" >&2; exit 2; }
 peer=$(cd "$(dirname "$peer")" && pwd)/$(basename "$peer")
+runs=${RUNS:-5}
+read -r -a modes <<< "${MODE:-dialogue}"
+for mode in "${modes[@]}"; do
+  [[ $mode == @(dialogue|arguments|quiet) ]] || { echo "MODE takes dialogue, arguments or quiet, not $mode" >&2; exit 2; }
+done
 # The instruction levels to run at: each one the program reports using when asked for it.
-levels=(${LEVELS:-default})
+read -r -a levels <<< "${LEVELS:-default}"
 if [[ ${LEVELS:-} == all ]]; then
   levels=()
   for level in portable avx2 avx512 ifma; do
     ZORVANTELI_INSTRUCTIONS=$level "$program" --version | grep -qx "Instruction set: $level" && levels+=("$level")
   done
 fi
-runs=${RUNS:-5}
+# Every mode at every level, alternating run by run: "mode:level".
+variants=()
+for level in "${levels[@]}"; do
+  for mode in "${modes[@]}"; do variants+=("$mode:$level"); done
+done
 [[ -x /usr/bin/time ]] || { echo "needs /usr/bin/time for CPU time and peak memory (package time)" >&2; exit 2; }
 pin=()
 [[ -n ${CPUS:-} ]] && pin=(taskset -c "$CPUS")
@@ -102,6 +115,23 @@ measure() {  # times_file input output command...
   ' cpu0.out cpu1.out time.out >> "$times"
 }
 
+# Runs zorvanteli once as `variant` (mode:level) on the workload `start count`, its listing left
+# in ./*.txt.
+run_ours() {  # run_ours times_file|- variant start count
+  local times=$1 mode=${2%%:*} level=${2#*:} start=$3 count=$4
+  local command=("$program") input=answers
+  [[ $level == default ]] || command=(env "ZORVANTELI_INSTRUCTIONS=$level" "$program")
+  case $mode in
+    arguments) command+=(-o primes.txt "$start" "$count"); input=/dev/null ;;
+    quiet) command+=(-q -o primes.txt "$start" "$count"); input=/dev/null ;;
+  esac
+  if [[ $times == - ]]; then
+    "${pin[@]}" "${command[@]}" < "$input" > /dev/null
+  else
+    measure "$times" "$input" /dev/null "${command[@]}"
+  fi
+}
+
 # Median of the numbers on standard input.
 median() {
   sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) printf "%.6f", v[(NR + 1) / 2]; else printf "%.6f", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
@@ -120,48 +150,58 @@ failed=false
 for workload in "${workloads[@]}"; do
   read -r number start count want_floor label <<< "$workload"
   [[ " $selected " == *" $number "* ]] || continue
-  for level in "${levels[@]}"; do
-    if [[ $level == default ]]; then unset ZORVANTELI_INSTRUCTIONS; else export ZORVANTELI_INSTRUCTIONS=$level; fi
 
-    printf '%s\n%s\n\n' "$start" "$count" > answers
-    # One untimed run of each leaves the listings to compare and gives the peer its stop number.
+  printf '%s\n%s\n\n' "$start" "$count" > answers
+  # One untimed run of each leaves the listings to compare and gives the peer its stop number.
+  declare -A same=()
+  for variant in "${variants[@]}"; do
     rm -f -- ./*.txt
-    "${pin[@]}" "$program" < answers > /dev/null
+    run_ours - "$variant" "$start" "$count"
     result=(./*.txt)
-    [[ ${#result[@]} -eq 1 && -f ${result[0]} ]] || { echo "expected one result file after: $label" >&2; exit 1; }
+    [[ ${#result[@]} -eq 1 && -f ${result[0]} ]] || { echo "expected one result file after: $label ($variant)" >&2; exit 1; }
     mv -- "${result[0]}" ours.list
     found=$(wc -l < ours.list)
     bytes=$(wc -c < ours.list)
     stop=$last_u64  # the search ran into the end of the 64-bit range
     ((found < count)) || stop=$(tail -n 1 ours.list)
-    "${pin[@]}" "$peer" -t1 "$start" "$stop" --print > primesieve.list
-    if cmp -s ours.list primesieve.list; then same=OK; else same=DIFF; failed=true; fi
-    rm -f ours.list primesieve.list
+    [[ -f primesieve.list ]] || "${pin[@]}" "$peer" -t1 "$start" "$stop" --print > primesieve.list
+    if cmp -s ours.list primesieve.list; then same[$variant]=OK; else same[$variant]=DIFF; failed=true; fi
+    rm -f ours.list
+  done
+  rm -f primesieve.list
 
-    : > ours.times; : > theirs.times; : > floor.times
-    for ((i = 0; i < runs; ++i)); do
-      measure ours.times answers /dev/null "$program"
-      measure theirs.times /dev/null primesieve.list "$peer" -t1 "$start" "$stop" --print
-      rm -f -- ./*.txt primesieve.list
-      # The floor: the same number of bytes written from one reused 1 MiB buffer.
-      if [[ $want_floor == floor ]]; then
-        measure floor.times /dev/null /dev/null dd if=/dev/zero of=floor.out bs=1M \
-          count=$(((bytes + 1048575) / 1048576)) status=none
-        rm -f floor.out
-      fi
+  : > theirs.times; : > floor.times
+  for variant in "${variants[@]}"; do : > "ours.$variant.times"; done
+  for ((i = 0; i < runs; ++i)); do
+    for variant in "${variants[@]}"; do
+      run_ours "ours.$variant.times" "$variant" "$start" "$count"
+      rm -f -- ./*.txt
+    done
+    measure theirs.times /dev/null primesieve.list "$peer" -t1 "$start" "$stop" --print
+    rm -f -- ./*.txt primesieve.list
+    # The floor: the same number of bytes written from one reused 1 MiB buffer.
+    if [[ $want_floor == floor ]]; then
+      measure floor.times /dev/null /dev/null dd if=/dev/zero of=floor.out bs=1M \
+        count=$(((bytes + 1048575) / 1048576)) status=none
+      rm -f floor.out
+    fi
   done
 
-  ours_s=$(cut -d' ' -f1 ours.times | median)
   theirs_s=$(cut -d' ' -f1 theirs.times | median)
-  ours_cpu=$(cut -d' ' -f2 ours.times | median)
-  ours_mib=$(cut -d' ' -f3 ours.times | sort -g | tail -n 1 | awk '{ printf "%.1f", $1 / 1024 }')
   theirs_mib=$(cut -d' ' -f3 theirs.times | sort -g | tail -n 1 | awk '{ printf "%.1f", $1 / 1024 }')
   floor_s=-
   [[ $want_floor == floor ]] && floor_s=$(cut -d' ' -f1 floor.times | median | awk '{ printf "%.4f", $1 }')
-  printf '| %s | %s | %.4f | %.4f | %s | %s | %s | %s | %s | %s |\n' "$label" "$level" "$ours_s" "$theirs_s" \
-    "$(awk -v a="$ours_s" -v b="$theirs_s" 'BEGIN { printf "%.2f", a / b }')" \
-    "$(awk -v c="$ours_cpu" -v w="$ours_s" 'BEGIN { printf "%.2f", c / w }')" \
-    "$ours_mib" "$theirs_mib" "$floor_s" "$same"
+  for variant in "${variants[@]}"; do
+    ours_s=$(cut -d' ' -f1 "ours.$variant.times" | median)
+    ours_cpu=$(cut -d' ' -f2 "ours.$variant.times" | median)
+    ours_mib=$(cut -d' ' -f3 "ours.$variant.times" | sort -g | tail -n 1 | awk '{ printf "%.1f", $1 / 1024 }')
+    row=$label
+    [[ -n ${MODE:-} ]] && row="$label (${variant%%:*})"
+    printf '| %s | %s | %.4f | %.4f | %s | %s | %s | %s | %s | %s |\n' "$row" "${variant#*:}" \
+      "$ours_s" "$theirs_s" \
+      "$(awk -v a="$ours_s" -v b="$theirs_s" 'BEGIN { printf "%.2f", a / b }')" \
+      "$(awk -v c="$ours_cpu" -v w="$ours_s" 'BEGIN { printf "%.2f", c / w }')" \
+      "$ours_mib" "$theirs_mib" "$floor_s" "${same[$variant]}"
   done
 done
 

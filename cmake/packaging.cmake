@@ -1,6 +1,6 @@
 # What an install puts where, and the packages CPack makes of it: a Debian package of the static
-# program with its manual page, licence and changelog, and on Windows a zip of the program, the
-# README and the licence. The package version is project()'s; `cmake --workflow --preset package`
+# program with its manual page, bash completion, licence and changelog, and on Windows a zip of the
+# program, a README for Windows users and the licence. The package version is project()'s; `cmake --workflow --preset package`
 # makes the Debian package and `cmake --workflow --preset windows` the zip.
 
 # Independent of the umask of whoever installs or packages.
@@ -10,7 +10,9 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 if(WIN32)
   # One folder to unpack anywhere, with text files that open with a double click.
   install(TARGETS zorvanteli RUNTIME DESTINATION .)
-  install(FILES README.md DESTINATION . RENAME README.txt)
+  # With CR LF line ends, for Notepad and its users, who have no manual pages.
+  configure_file(doc/README-windows.txt README.txt @ONLY NEWLINE_STYLE CRLF)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/README.txt DESTINATION .)
   install(FILES LICENSE DESTINATION . RENAME LICENSE.txt)
 else()
   install(TARGETS zorvanteli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -25,6 +27,9 @@ else()
   add_custom_target(compressed_docs ALL DEPENDS zorvanteli.1.gz changelog.gz)
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/zorvanteli.1.gz
           DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  # Where bash-completion loads it from when the command is first completed.
+  install(FILES completions/zorvanteli
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
   # Where Debian keeps a package's licence and changelog.
   install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})

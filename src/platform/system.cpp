@@ -46,6 +46,47 @@ std::error_code last_error() {
 }
 
 #ifdef _WIN32
+// Why a console write failed. The C runtime reports a pipe whose reader went away as EINVAL;
+// Windows' own error, still there after the C runtime's write, tells it from a real fault:
+// ERROR_NO_DATA on Windows, ERROR_PIPE_NOT_CONNECTED under Wine.
+std::error_code console_write_error() {
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED)
+        return make_error_code(std::errc::broken_pipe);
+    return last_error();
+}
+#else
+std::error_code console_write_error() {
+    return last_error();
+}
+#endif
+
+#ifdef _WIN32
+// The error of a failed Windows call, as the C runtime would report it: its messages are the
+// ones the rest of the program shows.
+std::error_code last_windows_error() {
+    switch (::GetLastError()) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_NAME:
+            return make_error_code(std::errc::no_such_file_or_directory);
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+        case ERROR_WRITE_PROTECT:
+            return make_error_code(std::errc::permission_denied);
+        case ERROR_NOT_SAME_DEVICE:
+            return make_error_code(std::errc::cross_device_link);
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return make_error_code(std::errc::no_space_on_device);
+        default:
+            return make_error_code(std::errc::io_error);
+    }
+}
+#endif
+
+#ifdef _WIN32
 static_assert(CTRL_C_EVENT == console_event::ctrl_c &&
               CTRL_BREAK_EVENT == console_event::ctrl_break &&
               CTRL_CLOSE_EVENT == console_event::close &&
@@ -238,6 +279,10 @@ public:
         return std::time(nullptr);
     }
 
+    std::chrono::steady_clock::time_point steady_now() override {
+        return std::chrono::steady_clock::now();
+    }
+
     std::unique_ptr<output_file> create_new_file(const std::string& name,
                                                  std::error_code& error) override {
         error.clear();
@@ -258,7 +303,42 @@ public:
         return std::make_unique<descriptor_file>(fd);
     }
 
-    void write_console(std::string_view bytes) override {
+    std::error_code rename_file(const std::string& from, const std::string& to) override {
+#ifdef _WIN32
+        // The C runtime's rename refuses a name that is taken.
+        if (::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) == 0)
+            return last_windows_error();
+#else
+        if (::rename(from.c_str(), to.c_str()) != 0) return last_error();
+#endif
+        return {};
+    }
+
+    std::error_code remove_file(const std::string& name) override {
+#ifdef _WIN32
+        if (::_unlink(name.c_str()) != 0) return last_error();
+#else
+        if (::unlink(name.c_str()) != 0) return last_error();
+#endif
+        return {};
+    }
+
+    bool is_terminal(standard_stream stream) override {
+#ifdef _WIN32
+        // The C runtime's _isatty also says yes for NUL and serial ports; only a console has a
+        // mode.
+        DWORD mode = 0;
+        return ::GetConsoleMode(
+                   ::GetStdHandle(stream == standard_stream::output ? STD_OUTPUT_HANDLE
+                                                                    : STD_ERROR_HANDLE),
+                   &mode) != 0;
+#else
+        return ::isatty(stream == standard_stream::output ? 1 : 2) == 1;
+#endif
+    }
+
+    std::size_t write_console(std::string_view bytes) override {
+        const std::size_t size = bytes.size();
 #ifdef _WIN32
         console.enter();  // before the interrupt is looked at: see console_writes
 #endif
@@ -271,6 +351,8 @@ public:
                 wait_for_console();
             } else if (n == 0 || errno != EINTR) {  // EINTR: an interrupt, or another signal
                 console_lost_ = true;
+                console_failure_ =
+                    n == 0 ? make_error_code(std::errc::io_error) : console_write_error();
             }
         }
 #ifdef _WIN32
@@ -278,6 +360,11 @@ public:
         if (!console.leave())
             for (;;) ::Sleep(INFINITE);
 #endif
+        return size - bytes.size();
+    }
+
+    std::error_code console_failure() override {
+        return console_failure_;
     }
 
 #ifdef _WIN32
@@ -302,6 +389,19 @@ public:
         write_all(2, text, [] { return takes_more(2, 100); });
     }
 #endif
+
+    void write_progress(std::string_view text) override {
+#ifdef _WIN32
+        // A console in the middle of a selection takes nothing until it ends; meanwhile an
+        // interrupt's handler may take the run over, as in a console write.
+        console.enter();
+        write_all(2, text, [] { return true; });
+        if (!console.leave())
+            for (;;) ::Sleep(INFINITE);
+#else
+        write_all(2, text, [] { return takes_more(2, 0); });
+#endif
+    }
 
     std::uint64_t memory_limit() override {
 #ifdef _WIN32
@@ -417,6 +517,7 @@ private:
     struct sigaction previous_[std::size(interrupt_signals)] = {};
 #endif
     bool console_lost_ = false;  // a console write failed: write no more
+    std::error_code console_failure_;
 };
 
 }  // namespace

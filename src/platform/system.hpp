@@ -1,8 +1,9 @@
 // The few things the program needs from the operating system, behind one seam so that the
-// dialogue can be tested with a fake and ported to Windows: the clock, new files, the console
-// and interrupts.
+// dialogue can be tested with a fake and ported to Windows: the clocks, files, the console and
+// interrupts.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
@@ -34,17 +35,28 @@ public:
     virtual std::error_code close() = 0;
 };
 
+enum class standard_stream { output, error };
+
 class system_seam {
 public:
     virtual ~system_seam() = default;
 
     virtual std::time_t now() = 0;
+    // For durations: never goes back.
+    virtual std::chrono::steady_clock::time_point steady_now() = 0;
 
     // Creates `name` only if nothing of that name exists yet; otherwise returns null and sets
     // `error` (std::errc::file_exists when the name is taken). Never opens, let alone truncates,
     // an existing file.
     virtual std::unique_ptr<output_file> create_new_file(const std::string& name,
                                                          std::error_code& error) = 0;
+    // Gives the file `from` the name `to`, in place of any file of that name: in one step, so that
+    // whoever opens `to` finds the old file or the new one, never neither or a part.
+    virtual std::error_code rename_file(const std::string& from, const std::string& to) = 0;
+    virtual std::error_code remove_file(const std::string& name) = 0;
+
+    // Whether a person may be reading the stream: a terminal, or a console on Windows.
+    virtual bool is_terminal(standard_stream stream) = 0;
 
     // Writes to standard output; all console text goes through here. A console that takes nothing
     // for a moment (a non-blocking one that is full) is waited for, and the write goes on where it
@@ -52,11 +64,18 @@ public:
     // reading (a paused terminal, a pipe nobody reads) must not hold the interrupt up, and the file
     // already has these lines. Any other failure loses the console for the rest of the run: nothing
     // more is written to it, so it never shows a line after a gap. The failure is not reported: a
-    // lost console must not stop the search.
-    virtual void write_console(std::string_view bytes) = 0;
+    // lost console must not stop the search. Returns how many of `bytes` it wrote.
+    virtual std::size_t write_console(std::string_view bytes) = 0;
+    // Why the console was lost, or no error while it has not been: std::errc::broken_pipe when
+    // its reader went away.
+    virtual std::error_code console_failure() = 0;
     // Writes the interrupt's message to standard error, but gives up on a console that takes
     // nothing for a moment: the process is ending.
     virtual void write_error(std::string_view text) = 0;
+    // Writes a progress line to standard error as far as it takes it at once, and drops the rest:
+    // a terminal paused for a moment must not hold the listing up. The next line starts with a
+    // carriage return and draws over a torn one.
+    virtual void write_progress(std::string_view text) = 0;
 
     // While caught, an interrupt only records itself for pending_interrupt(); otherwise it ends
     // the process at once, as it normally would. POSIX: SIGINT, SIGTERM and SIGHUP, caught

@@ -45,6 +45,16 @@ result_file open_result_file(const std::string& name, system_seam& system) {
     return result;
 }
 
+result_file open_replacement(const std::string& name, system_seam& system) {
+    // Beside the file, so that the renaming stays on one file system; numbered, should an
+    // earlier run have been killed before it could clean up.
+    result_file result = open_result_file(name + ".part", system);
+    result.written_as_ = result.name_;
+    result.name_ = name;
+    result.system_ = &system;
+    return result;
+}
+
 bool result_file::write(std::string_view bytes, std::uint64_t lines) {
     if (failure_ || !file_) return true;
     std::size_t kept = 0;
@@ -61,8 +71,23 @@ bool result_file::close() {
     if (!file_) return true;
     const std::error_code error = file_->close();
     file_.reset();
-    if (error && !failure_) {
+    const bool first_failure = error && !failure_;
+    if (first_failure) failure_ = error;
+    if (system_ != nullptr) return replace() && !first_failure;
+    return !first_failure;
+}
+
+bool result_file::replace() {
+    if (failure_) {
+        // An incomplete listing must not take the place of a complete one.
+        static_cast<void>(system_->remove_file(written_as_));
+        created_ = false;
+        lines_saved_ = 0;
+        return true;
+    }
+    if (const std::error_code error = system_->rename_file(written_as_, name_)) {
         failure_ = error;
+        kept_in_ = written_as_;
         return false;
     }
     return true;
@@ -70,7 +95,9 @@ bool result_file::close() {
 
 std::string write_failure_message(const result_file& file) {
     const std::string reason = file.failure() ? file.failure()->message() : "unknown error";
-    return "Could not write the result file \"" + file.name() + "\": " + reason + "\n";
+    const std::string kept =
+        file.saved_in() == file.name() ? "" : " (the listing is in \"" + file.saved_in() + "\")";
+    return "Could not write the result file \"" + file.name() + "\": " + reason + kept + "\n";
 }
 
 namespace {
@@ -80,7 +107,7 @@ std::string saved_message(std::string_view why, const result_file& file) {
     std::string text{why};
     if (!file.created()) return text + "; nothing was saved.\n";
     return text + "; " + std::to_string(file.lines_saved()) + " primes were saved in \"" +
-           file.name() + "\".\n";
+           file.saved_in() + "\".\n";
 }
 
 }  // namespace

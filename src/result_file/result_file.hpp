@@ -1,5 +1,6 @@
 // The result file: its name from the local start time, its exclusive creation beside any
-// earlier run's file, and the writes that report their first failure.
+// earlier run's file or its written-beside replacement of a file the user named, and the writes
+// that report their first failure.
 #pragma once
 
 #include <cstdint>
@@ -29,16 +30,26 @@ public:
     const std::optional<std::error_code>& failure() const { return failure_; }
     // The whole lines in the file.
     std::uint64_t lines_saved() const { return lines_saved_; }
+    // Where the lines are: the name, or where a replacement stayed when it could not take the
+    // name's place.
+    const std::string& saved_in() const { return kept_in_.empty() ? name_ : kept_in_; }
 
     // Writes `lines` whole lines; after the first failure nothing more is written, and the file
     // keeps the whole lines that reached it. Returns false on the call that fails.
     bool write(std::string_view bytes, std::uint64_t lines);
-    // Returns false when the close itself fails (a write failure was reported already).
+    // Returns false when the close itself fails (a write failure was reported already). A
+    // replacement then takes its name's place; or, after any failure, it is removed and the old
+    // file stays as it was. Should only the renaming fail, it stays where it is, under saved_in().
     bool close();
 
 private:
     friend result_file open_result_file(const std::string& name, system_seam& system);
+    friend result_file open_replacement(const std::string& name, system_seam& system);
+    bool replace();
     std::string name_;
+    std::string written_as_;  // a replacement's own name until it takes name_'s place
+    std::string kept_in_;     // where a replacement stayed whose renaming failed
+    system_seam* system_ = nullptr;
     std::unique_ptr<output_file> file_;
     std::optional<std::error_code> failure_;
     std::uint64_t lines_saved_ = 0;
@@ -48,6 +59,10 @@ private:
 // Creates the file under `name`, or under the first free numbered name when `name` is taken.
 // On failure the result has failed() set and name() is the name it last tried.
 result_file open_result_file(const std::string& name, system_seam& system);
+
+// Creates a file beside `name`, named after it, that takes its place when closed: a file of that
+// name keeps its old contents until the new one is complete, or the listing cleanly ended.
+result_file open_replacement(const std::string& name, system_seam& system);
 
 // The one line that tells the user a result file is incomplete.
 std::string write_failure_message(const result_file& file);

@@ -234,4 +234,45 @@ TEST(dialogue, handler_thread_saves_while_the_console_holds_the_main_thread) {
     EXPECT_EQ(system.ended_by, SIGINT);
 }
 
+TEST(dialogue, options_name_the_file_keep_the_primes_off_and_cap_the_threads) {
+    const local_time_zone zone{"UTC0"};
+    // Settings; the console and the files, with a "p.txt" of "old\n" there before.
+    const std::tuple<run_settings, std::string, files> cases[] = {
+        {{.output = "p.txt"}, asked + "\n11\n13\n17\n" + done, {{"p.txt", "11\n13\n17\n"}}},
+        {{.output = "p.txt", .quiet = true}, asked + "\n" + done, {{"p.txt", "11\n13\n17\n"}}},
+        {{.threads = 1},
+         asked + "\n11\n13\n17\n" + done,
+         {{"p.txt", "old\n"}, {name, "11\n13\n17\n"}}},
+    };
+    for (const auto& [settings, console, after] : cases) {
+        fake_system system;
+        system.start_time = 1765202700;
+        system.files = {{"p.txt", "old\n"}};
+        std::istringstream in{"10\n3\n\n"};
+        std::ostringstream out, err;
+        system.console = &out;
+        system.error_text = &err;
+        EXPECT_EQ(run_dialogue(in, out, err, system, settings), 0);
+        EXPECT_EQ(out.str(), console);
+        EXPECT_EQ(err.str(), "");
+        EXPECT_EQ(system.files, after);
+    }
+    // Where workers would share the search, one thread.
+    for (const unsigned threads : {1u, 0u}) {
+        fake_system system;
+        system.processor_count = 4;
+        system.interrupt = [](interrupt_flag& flag) { flag.record(SIGINT); };
+        system.interrupt_when = [](const fake_system& s) {
+            return s.files.contains(name) && !s.files.at(name).empty();
+        };
+        std::istringstream in{"10000000000000000000\n100000000\n\n"};
+        std::ostringstream out, err;
+        system.console = &out;
+        system.error_text = &err;
+        system.start_time = 1765202700;
+        EXPECT_EQ(run_dialogue(in, out, err, system, {.threads = threads}), 128 + SIGINT);
+        EXPECT_EQ(system.workers_started, threads == 1 ? 0 : 4);
+    }
+}
+
 }  // namespace zorvanteli

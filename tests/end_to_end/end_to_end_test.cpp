@@ -178,14 +178,13 @@ TEST(options, answer_at_once_without_a_search_or_a_file) {
         {{"--help"}, help(false), "", "exit 0"},
         {{"--version"}, version, "", "exit 0"},
         {{"--help", "--bogus"}, help(false), "", "exit 0"},
-        {{"--bogus", "--help"}, "", refusal("--bogus"), "exit 2"},
-        {{"/?"}, "", refusal("/?"), "exit 2"},  // only Windows takes it
-        {{"10", "3"}, "", refusal("10"), "exit 2"},
-        {{""}, "", refusal(""), "exit 2"},
+        {{"--bogus", "--help"}, "", refusal("unrecognized option '--bogus'"), "exit 2"},
+        {{"/?"}, "", refusal("invalid start number: '/?'"), "exit 2"},  // only Windows takes it
+        {{""}, "", refusal("invalid start number: ''"), "exit 2"},
     };
     for (const auto& [arguments, out, err, ended] : cases) {
         SCOPED_TRACE(testing::PrintToString(arguments));
-        const outcome r = run("10\n3\n\n", {.arguments = arguments});
+        const outcome r = run("10\n3\n\n", {.arguments = arguments, .instructions = "portable"});
         EXPECT_EQ(r.out, out);
         EXPECT_EQ(r.err, err);
         EXPECT_EQ(r.ended, ended);
@@ -699,6 +698,396 @@ TEST(threads, too_few_to_be_had_still_list_everything) {
         expect_complete_run(r, asked, listing_of(r, 1000000, 10000000000000000051u));
     }
 #endif
+}
+
+// The run without a dialogue: START and COUNT as arguments.
+const std::string reached_one_of_two =
+    "Reached 18446744073709551615, the largest number that can be searched; found 1 of 2 "
+    "primes.\n";
+
+TEST(arguments, list_on_standard_output_alone_without_asking) {
+    // Arguments; standard output, standard error, how the run ended. Standard input holds answers
+    // that the dialogue would take: nothing is asked.
+    const std::tuple<std::vector<std::string>, std::string, std::string, std::string> cases[] = {
+        {{"10", "3"}, "11\n13\n17\n", "", "exit 0"},
+        {{"1e1", "2^1+1"}, "11\n13\n17\n", "", "exit 0"},
+        {{"10^12", "2"}, "1000000000039\n1000000000061\n", "", "exit 0"},
+        {{"10", "0"}, "", "", "exit 0"},
+        {{"-t", "1", "10", "3"}, "11\n13\n17\n", "", "exit 0"},
+        {{"--", "10", "3"}, "11\n13\n17\n", "", "exit 0"},
+        {{"18446744073709551557", "2"}, "18446744073709551557\n", reached_one_of_two, "exit 1"},
+        {{"2^64-1", "1"},
+         "",
+         "Reached 18446744073709551615, the largest number that can be searched; found 0 of 1 "
+         "primes.\n",
+         "exit 1"},
+    };
+    for (const auto& [arguments, out, err, ended] : cases) {
+        SCOPED_TRACE(testing::PrintToString(arguments));
+        const outcome r = run("5\n5\n\n", {.arguments = arguments});
+        EXPECT_EQ(r.out, out);
+        EXPECT_EQ(r.err, err);
+        EXPECT_EQ(r.ended, ended);
+        EXPECT_TRUE(r.files.empty());
+    }
+}
+
+TEST(arguments, output_file_is_created_or_replaced) {
+    const std::string listing = "11\n13\n17\n";
+    // Arguments, input, standard output; "p.txt" holds "old\n" before, and the listing after.
+    const std::tuple<std::vector<std::string>, std::string, std::string> cases[] = {
+        {{"-o", "p.txt", "10", "3"}, "", listing},
+        {{"10", "3", "--output=p.txt"}, "", listing},
+        {{"-qo", "p.txt", "10", "3"}, "", ""},
+        {{"--quiet", "--output", "p.txt", "-t", "1", "10", "3"}, "", ""},
+        // The dialogue, unchanged but for the file's name, and the primes with --quiet.
+        {{"-o", "p.txt"}, "10\n3\n\n", console(asked, listing)},
+        {{"-q", "-o", "p.txt", "-t", "2"}, "10\n3\n\n", console(asked, "")},
+    };
+    for (const auto& [arguments, input, out] : cases) {
+        SCOPED_TRACE(testing::PrintToString(arguments));
+        scratch_folder folder;
+        std::ofstream{folder.path() / "p.txt"} << "old\n";
+        outcome r = run(input, {.arguments = arguments, .folder = folder.path()});
+        EXPECT_EQ(r.out, out);
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.ended, "exit 0");
+        EXPECT_EQ(folder.files(), (std::map<std::string, std::string>{{"p.txt", listing}}));
+    }
+    // --threads holds in the dialogue, which keeps its time-named file.
+    const outcome r = run("10\n3\n\n", {.arguments = {"-t", "1"}});
+    expect_complete_run(r, asked, listing);
+}
+
+TEST(arguments, every_mode_lists_the_same_million_primes) {
+    const outcome dialogue = run("1000000000000\n1000000\n\n");
+    const std::string listing = listing_of(dialogue, 1000000, 1000000000039);
+    ASSERT_FALSE(listing.empty());
+    scratch_folder folder;
+    const outcome plain = run("", {.arguments = {"1e12", "1000000"}});
+    EXPECT_TRUE(same_text(plain.out, listing));
+    const outcome quiet =
+        run("", {.arguments = {"-q", "-o", "p.txt", "1e12", "1000000"}, .folder = folder.path()});
+    EXPECT_EQ(quiet.out, "");
+    EXPECT_TRUE(same_text(folder.files()["p.txt"], listing));
+    const outcome one_thread = run("", {.arguments = {"-t1", "1e12", "1000000"}});
+    EXPECT_TRUE(same_text(one_thread.out, listing));
+    for (const outcome* r : {&plain, &quiet, &one_thread})
+        EXPECT_EQ(std::tie(r->err, r->ended), std::tuple("", "exit 0"));
+}
+
+TEST(arguments, pipe_into_head_ends_the_run_quietly_unless_there_is_a_file) {
+    // A search of years, unless the closed pipe ends it.
+    const outcome head = run("", {.arguments = {"0", "1e15"}, .stdout_keep = 1000});
+    EXPECT_TRUE(small_primes(2, 1000).starts_with(head.out.substr(0, 1000)));
+    EXPECT_EQ(std::tie(head.err, head.ended), std::tuple("", "exit 0"));
+    EXPECT_TRUE(head.files.empty());
+
+    // As a shell runs it: the pipeline's status is the program's, which must be 0.
+    const std::string line =
+        "set -o pipefail; '" ZORVANTELI_PROGRAM "' 0 1e15 | head -n 3; echo \"status $?\"";
+    const outcome shell = run("", {}, {"/bin/bash", "-c", line});
+    EXPECT_EQ(shell.out, "2\n3\n5\nstatus 0\n");
+    EXPECT_EQ(shell.err, "");
+
+    // With a file, the listing goes on into it.
+    scratch_folder folder;
+    const outcome saved = run("", {.arguments = {"-o", "p.txt", "0", "300000"},
+                                   .stdout_keep = 1000,
+                                   .folder = folder.path()});
+    EXPECT_EQ(std::tie(saved.err, saved.ended), std::tuple("", "exit 0"));
+    const auto numbers = numbers_of(folder.files()["p.txt"]);
+    ASSERT_EQ(numbers.size(), 300000u);
+    EXPECT_EQ(numbers.back(), 4256233u);  // the 300000th prime
+}
+
+TEST(arguments, failing_standard_output_is_told_and_ends_the_run) {
+    // A file-size limit on the file that standard output writes: a search of years otherwise.
+    const scratch_folder elsewhere;
+    const outcome r = run("", {.arguments = {"0", "1e15"},
+                               .stdout_file = elsewhere.path() / "console",
+                               .file_size_limit = 4096});
+    EXPECT_EQ(r.err, "Could not write the listing to standard output: File too large\n");
+    EXPECT_EQ(r.ended, "exit 1");
+    EXPECT_EQ(r.out, small_primes(2, 1000).substr(0, 4096));  // what the limit let through
+    if (*STRACE_PROGRAM == '\0') return;
+    // An input/output error on the second block: the run ends with the first block shown.
+    const fs::path console_file = fs::canonical(elsewhere.path()) / "traced";
+    std::vector<std::string> command{STRACE_PROGRAM,
+                                     "-fqq",
+                                     "-o/dev/null",
+                                     "-etrace=write",
+                                     "-einject=write:error=EIO:when=2",
+                                     "-P" + console_file.string(),
+                                     ZORVANTELI_PROGRAM,
+                                     "0",
+                                     "1e15"};
+#ifdef __SANITIZE_ADDRESS__
+    // LeakSanitizer cannot work in a traced process.
+    command.insert(command.begin() + 1, "-EASAN_OPTIONS=detect_leaks=0");
+#endif
+    const outcome traced = run("", {.stdout_file = console_file}, command);
+    EXPECT_EQ(traced.err, "Could not write the listing to standard output: Input/output error\n");
+    EXPECT_EQ(traced.ended, "exit 1");
+    EXPECT_TRUE(small_primes(2, 200000).starts_with(traced.out));  // more than a block
+}
+
+std::string contents_of(const fs::path& file) {
+    std::ifstream in{file, std::ios::binary};
+    return {std::istreambuf_iterator<char>{in}, {}};
+}
+
+TEST(arguments, replaced_file_keeps_the_old_contents_until_the_listing_ends) {
+    // Interrupted: the whole lines found so far take the old file's place.
+    for (const bool quiet : {false, true}) {
+        SCOPED_TRACE(quiet ? "quiet" : "on standard output too");
+        scratch_folder folder;
+        std::ofstream{folder.path() / "p.txt"} << "old\n";
+        std::vector<std::string> arguments{"-o", "p.txt", "1e12", "1e9"};
+        if (quiet) arguments.insert(arguments.begin(), "-q");
+        program_run program{{.arguments = arguments, .folder = folder.path()}};
+        const fs::path part = folder.path() / "p.txt.part";
+        if (quiet) {
+            const auto written = [&part] {
+                std::error_code no_file;
+                const auto size = fs::file_size(part, no_file);
+                return !no_file && size > 0;
+            };
+            while (program.running() && !written())
+                std::this_thread::sleep_for(std::chrono::milliseconds{1});
+        } else {
+            ASSERT_TRUE(program.pump([](const std::string& out) {
+                return out.find("1000000000039\n") != std::string::npos;
+            }));
+        }
+        // Not yet replaced; the listing beside it, which grows fast, is not read.
+        EXPECT_EQ(contents_of(folder.path() / "p.txt"), "old\n");
+        ::kill(program.pid(), SIGINT);
+        const outcome r = program.finish();
+        EXPECT_EQ(r.ended, "signal " + std::to_string(SIGINT));
+        const auto files = folder.files();
+        ASSERT_TRUE(files.size() == 1 && files.contains("p.txt"));
+        const std::string& file = files.at("p.txt");
+        const std::size_t lines = expect_interrupted_listing(file, 1000000000039);
+        EXPECT_EQ(r.err, saved_message(lines, "p.txt"));
+    }
+
+    // Killed outright: the old file stays, beside what was written.
+    scratch_folder killed;
+    std::ofstream{killed.path() / "p.txt"} << "old\n";
+    {
+        program_run program{{.arguments = {"-o", "p.txt", "1e12", "1e9"}, .folder = killed.path()}};
+        ASSERT_TRUE(program.pump([](const std::string& out) { return !out.empty(); }));
+        ::kill(program.pid(), SIGKILL);
+        EXPECT_EQ(program.finish().ended, "signal " + std::to_string(SIGKILL));
+    }
+    EXPECT_EQ(killed.files()["p.txt"], "old\n");
+    // The next run writes beside that leftover, and cleans up after itself only.
+    const outcome next =
+        run("", {.arguments = {"-o", "p.txt", "10", "3"}, .folder = killed.path()});
+    EXPECT_EQ(next.ended, "exit 0");
+    const auto files = killed.files();
+    EXPECT_EQ(files.size(), 2u);
+    EXPECT_EQ(files.at("p.txt"), "11\n13\n17\n");
+    EXPECT_TRUE(files.contains("p.txt.part"));
+}
+
+TEST(arguments, failing_output_file_leaves_the_old_one_and_says_why) {
+    // Full: the incomplete listing is removed; standard output has all of it.
+    scratch_folder limited;
+    std::ofstream{limited.path() / "p.txt"} << "old\n";
+    const outcome full = run("", {.arguments = {"-o", "p.txt", "2", "100000"},
+                                  .file_size_limit = 4096,
+                                  .folder = limited.path()});
+    EXPECT_EQ(full.err, "Could not write the result file \"p.txt\": File too large\n");
+    EXPECT_EQ(full.ended, "exit 1");
+    EXPECT_TRUE(same_text(full.out, small_primes(2, 100000)));
+    EXPECT_EQ(limited.files(), (std::map<std::string, std::string>{{"p.txt", "old\n"}}));
+
+    // Uncreatable: nothing is searched.
+    const outcome uncreatable = run("", {.arguments = {"-o", "/proc/p.txt", "10", "3"}});
+    EXPECT_EQ(uncreatable.err,
+              "Could not write the result file \"/proc/p.txt\": No such file or directory\n");
+    EXPECT_EQ(std::tie(uncreatable.out, uncreatable.ended), std::tuple("", "exit 1"));
+
+    // A folder of that name: the complete listing stays where it was written.
+    scratch_folder folder;
+    fs::create_directory(folder.path() / "p.txt");
+    const outcome taken =
+        run("", {.arguments = {"-q", "-o", "p.txt", "10", "3"}, .folder = folder.path()});
+    EXPECT_EQ(taken.err,
+              "Could not write the result file \"p.txt\": Is a directory (the listing is in "
+              "\"p.txt.part\")\n");
+    EXPECT_EQ(taken.ended, "exit 1");
+    EXPECT_EQ(contents_of(folder.path() / "p.txt.part"), "11\n13\n17\n");
+}
+
+TEST(arguments, interrupt_without_a_file_tells_what_standard_output_took) {
+    scratch_folder folder;
+    program_run program{{.arguments = {"1e12", "1e9"}, .folder = folder.path()}};
+    ASSERT_TRUE(program.pump(
+        [](const std::string& out) { return out.find("1000000000039\n") != std::string::npos; }));
+    ::kill(program.pid(), SIGTERM);
+    const outcome r = program.finish();
+    EXPECT_EQ(r.ended, "signal " + std::to_string(SIGTERM));
+    const auto lines = std::ranges::count(r.out, '\n');
+    EXPECT_EQ(r.err, "Interrupted; " + std::to_string(lines) +
+                         " primes were written to standard output.\n");
+    expect_interrupted_listing(r.out.substr(0, r.out.rfind('\n') + 1), 1000000000039);
+}
+
+TEST(arguments, bad_arguments_are_refused_before_anything_happens) {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--bogus", "10", "3"}, "unrecognized option '--bogus'"},
+        {{"10", "3", "-t"}, "option requires an argument -- 't'"},
+        {{"--quiet=yes", "-o", "p", "10", "3"}, "option '--quiet' doesn't allow an argument"},
+        {{"-t", "0", "10", "3"}, "invalid number of threads: '0'"},
+        {{"-5", "3"}, "invalid option -- '5'"},
+        {{"1.5", "3"}, "invalid start number: '1.5'"},
+        {{"10", "0x10"}, "invalid count: '0x10'"},
+        {{"10", "2^64"}, "count out of range (0 to 18446744073709551615): '2^64'"},
+        {{"10", "3", "4"}, "extra operand '4'"},
+        {{"10"}, "missing count after '10'"},
+        {{"-q", "10", "3"}, "--quiet needs --output: the primes would go nowhere"},
+    };
+    for (const auto& [arguments, problem] : cases) {
+        SCOPED_TRACE(testing::PrintToString(arguments));
+        const outcome r = run("10\n3\n\n", {.arguments = arguments});
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, refusal(problem));
+        EXPECT_EQ(r.ended, "exit 2");
+        EXPECT_TRUE(r.files.empty());
+    }
+    // --help and --version wherever they stand.
+    for (const std::vector<std::string>& arguments : {std::vector<std::string>{"10", "3", "--help"},
+                                                      {"-q", "--he", "-x"},
+                                                      {"-o", "p", "--help"}}) {
+        const outcome r = run("", {.arguments = arguments});
+        EXPECT_EQ(std::tie(r.out, r.err, r.ended), std::tuple(help(false), "", "exit 0"));
+        EXPECT_TRUE(r.files.empty());
+    }
+    const outcome version_last =
+        run("", {.arguments = {"10", "3", "--version"}, .instructions = "portable"});
+    EXPECT_EQ(std::tie(version_last.out, version_last.ended), std::tuple(version, "exit 0"));
+}
+
+// The progress lines drawn on a terminal, from the text it shows: each starts with a carriage
+// return; the last is cleared by spaces before the summary.
+std::vector<std::string> progress_lines(const std::string& shown) {
+    std::vector<std::string> lines;
+    std::istringstream in{shown};
+    for (std::string line; std::getline(in, line, '\r');)
+        if (line.find(" primes, at ") != std::string::npos) lines.push_back(line);
+    return lines;
+}
+
+// A search of seconds from 10^19, on one processor, its quota as written and the last prime;
+// ThreadSanitizer makes it some fifty times slower.
+#ifdef __SANITIZE_THREAD__
+const std::string progress_quota = "200000", progress_last = "10000000000008725671";
+#else
+const std::string progress_quota = "3000000", progress_last = "10000000000131248563";
+#endif
+
+// The count at the front of a progress line of that search, once the line has the form
+// "N of QUOTA primes, at P, R/s, T left" (R with a word for its scale or not, T in s, min, h or
+// days), with spaces after it; 0 otherwise.
+std::uint64_t count_drawn(const std::string& line) {
+    const std::size_t of = line.find(" of " + progress_quota + " primes, at 100000000");
+    const std::size_t rate = line.find("/s, ");
+    const std::size_t end = line.find_last_not_of(' ') + 1;
+    const bool digits_first =
+        of > 0 && of != std::string::npos && line.find_first_not_of("0123456789") == of;
+    if (!digits_first || rate == std::string::npos || !line.substr(0, end).ends_with(" left"))
+        return 0;
+    return std::stoull(line.substr(0, of));
+}
+
+TEST(progress, on_a_terminal_while_the_primes_go_elsewhere) {
+    const std::string summary =
+        progress_quota + " primes from 10000000000000000051 to " + progress_last + " in ";
+    // Standard output a pipe, then the same terminal with --quiet.
+    for (const bool quiet : {false, true}) {
+        SCOPED_TRACE(quiet ? "quiet" : "standard output a pipe");
+        std::vector<std::string> arguments{"1e19", progress_quota};
+        if (quiet) arguments.insert(arguments.begin(), {"-q", "-o", "p.txt"});
+        const outcome r = run(
+            "",
+            {.arguments = arguments, .terminal = quiet, .error_terminal = !quiet, .processors = 1});
+        EXPECT_EQ(r.ended, "exit 0");
+        const std::string& terminal = quiet ? r.out : r.err;
+        // The line cleared, then "... in 1.23 s" and where the primes were saved, alone.
+        const std::size_t at = terminal.rfind(summary);
+        ASSERT_NE(at, std::string::npos) << terminal;
+        const std::string before = terminal.substr(0, at), after = terminal.substr(at);
+        if (!before.empty()) {
+            EXPECT_TRUE(
+                before.ends_with(" \r") &&
+                before.substr(before.rfind('\r', before.size() - 2)).find_first_not_of(" \r") ==
+                    std::string::npos)
+                << "the progress line was not cleared";
+        }
+        const std::string saved = quiet ? ", saved in \"p.txt\"" : "";
+        ASSERT_TRUE(after.ends_with(" s" + saved + "\r\n")) << after;
+        const double seconds = std::stod(after.substr(summary.size()));
+        const std::vector<std::string> lines = progress_lines(terminal);
+        // At most ten a second; and some, in a run of seconds.
+        EXPECT_LE(static_cast<double>(lines.size()), 10 * seconds + 1);
+        if (seconds >= 1) {
+            EXPECT_GE(lines.size(), 1u);
+        }
+        std::uint64_t found = 0;
+        for (const std::string& line : lines) {
+            const std::uint64_t count = count_drawn(line);
+            EXPECT_GT(count, found) << line;
+            found = count;
+        }
+        if (!quiet) {
+            EXPECT_EQ(std::ranges::count(r.out, '\n'), std::stoll(progress_quota));
+        }
+    }
+    // The primes on the terminal: nothing else there.
+    const outcome shown = run("", {.arguments = {"10", "3"}, .terminal = true});
+    EXPECT_EQ(shown.out, "11\r\n13\r\n17\r\n");
+    // Standard error a pipe: nothing there.
+    const outcome piped = run("", {.arguments = {"-q", "-o", "p.txt", "1e12", "1e5"}});
+    EXPECT_EQ(std::tie(piped.out, piped.err, piped.ended), std::tuple("", "", "exit 0"));
+}
+
+// Every instruction level this processor runs lists the same primes, the proof's lanes and the
+// sieve's kernels alike, and --version names it; an unknown level is refused before anything.
+// The last primes are primesieve's.
+TEST(instructions, every_level_lists_the_same_primes) {
+    // start, count, the last prime: without a sieve; a full sieve near 10^15 and 10^19 with its
+    // first strikes and single strikes; exact below 2^44 and confirmed past it.
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"1e18", "1000", "1000000000000040813"},
+        {"1e15", "100000", "1000000003458523"},
+        {"2^44", "100000", "17592189101117"},
+        {"1e19", "20000", "10000000000000866007"}};
+    std::map<std::string, std::string> listed;
+    for (const std::string level : {"portable", "avx2", "avx512", "ifma"}) {
+        const outcome version_of = run("", {.arguments = {"--version"}, .instructions = level});
+        if (!version_of.out.ends_with("Instruction set: " + level + "\n")) continue;
+        SCOPED_TRACE(level);
+        for (const auto& [start, count, last] : cases) {
+            const outcome r = run("", {.arguments = {start, count}, .instructions = level});
+            ASSERT_EQ(std::tie(r.err, r.ended), std::tuple("", "exit 0")) << start;
+            EXPECT_EQ(std::ranges::count(r.out, '\n'), std::stoll(count)) << start;
+            EXPECT_TRUE(r.out.ends_with("\n" + last + "\n")) << start;
+            const auto [same, added] = listed.try_emplace(start, r.out);
+            if (!added) {
+                EXPECT_TRUE(same->second == r.out) << start;
+            }
+        }
+    }
+    EXPECT_EQ(listed.size(), std::size(cases));  // portable ran, on any processor
+    const outcome refused = run("10\n3\n\n", {.instructions = "sse4"});
+    EXPECT_EQ(std::tie(refused.out, refused.ended), std::tuple("", "exit 2"));
+    EXPECT_EQ(refused.err,
+              "zorvanteli: ZORVANTELI_INSTRUCTIONS is 'sse4'; it takes portable, avx2, avx512 or "
+              "ifma\n");
+    EXPECT_TRUE(refused.files.empty());
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-# Installs a build into a scratch prefix and checks that the program, its manual page, licence and
-# changelog land where PATH, man and Debian look for them, that the page renders without warnings
+# Installs a build into a scratch prefix and checks that the program, its manual page, bash
+# completion, licence and changelog land where PATH, man, bash and Debian look for them, that the page renders without warnings
 # and that nothing else is installed.
 # Run with -DBUILD_DIR=... -DPREFIX=...
 file(REMOVE_RECURSE "${PREFIX}")
@@ -10,7 +10,8 @@ if(NOT result EQUAL 0)
 endif()
 file(GLOB_RECURSE installed RELATIVE "${PREFIX}" "${PREFIX}/*")
 list(SORT installed)
-set(expected bin/zorvanteli share/doc/zorvanteli/changelog.gz share/doc/zorvanteli/copyright
+set(expected bin/zorvanteli share/bash-completion/completions/zorvanteli
+             share/doc/zorvanteli/changelog.gz share/doc/zorvanteli/copyright
              share/man/man1/zorvanteli.1.gz)
 if(NOT installed STREQUAL expected)
   message(FATAL_ERROR "installed: ${installed}\nexpected: ${expected}")

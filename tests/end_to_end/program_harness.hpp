@@ -62,9 +62,11 @@ inline const std::string asked = "Look for how many prime numbers?\n";
 // What the options answer; Windows also takes "/?" and has no manual pages.
 inline std::string help(bool windows) {
     return std::string{
-               "Usage: zorvanteli [--help | --version]\n"
+               "Usage: zorvanteli [OPTION]...\n"
+               "  or:  zorvanteli [OPTION]... START COUNT\n"
+               "Searches for prime numbers.\n"
                "\n"
-               "Searches for prime numbers. With no options it asks two questions:\n"
+               "Without START and COUNT it asks two questions:\n"
                "  Start the search from which number?   (0 to 18446744073709551615)\n"
                "  Look for how many prime numbers?\n"
                "then lists every prime from that number upward, as many as asked for, on the\n"
@@ -72,22 +74,41 @@ inline std::string help(bool windows) {
                "the program was started: \"HHMM DD-MM-YYYY.txt\", or \"HHMM DD-MM-YYYY (2).txt\"\n"
                "and so on when that name is taken. Then it waits for Enter.\n"
                "\n"
+               "With START and COUNT it asks nothing: it writes the COUNT primes from START on\n"
+               "standard output, one a line, and saves no file unless --output names one.\n"
+               "START and COUNT are whole numbers from 0 to 18446744073709551615, in decimal or\n"
+               "as powers such as 1e12, 10^12 or 2^63, which may be followed by + or - and a\n"
+               "number: 2^64-1.\n"
+               "\n"
                "Options:\n"
-               "  --help     show this help and exit\n"
-               "  --version  show the version and the licence and exit\n"} +
-           (windows ? "  /?         the same as --help\n" : "") +
+               "  -o, --output=FILE  save the listing in FILE; a FILE that exists keeps its old\n"
+               "                       contents until the listing is complete or interrupted;\n"
+               "                       in the dialogue, in place of the file named after the time\n"
+               "  -q, --quiet        print no primes on standard output (needs --output)\n"
+               "  -t, --threads=N    use at most N threads (default: one per processor)\n"
+               "      --help         show this help and exit\n"
+               "      --version      show the version and the licence and exit\n"} +
+           (windows ? "  /?                 the same as --help\n" : "") +
            "\n"
-           "Exit status: 0 when the result file holds the whole listing, 1 when it could not\n"
-           "be created or completely written or memory ran out, 2 for an unknown option.\n"
+           "While standard error is a terminal and the primes go elsewhere, the progress is\n"
+           "shown there, and a summary at the end.\n"
+           "\n"
+           "Exit status: 0 when all that was asked for is written; 1 when the result file\n"
+           "or standard output could not be completely written, memory ran out, or, without\n"
+           "the dialogue, the search reached 18446744073709551615 before COUNT primes; 2 for\n"
+           "bad arguments.\n"
            "\n" +
            (windows ? "More in README.txt, beside the program.\n"
                     : "More in the manual page: man zorvanteli\n");
 }
+// As the program kept to the portable level says it, on any processor.
 inline const std::string version =
     "zorvanteli 1.1\n"
-    "Copyright (c) 2026 the zorvanteli developers, under the MIT License.\n";
-inline std::string refusal(const std::string& argument) {
-    return "zorvanteli: unknown option '" + argument + "'\nTry 'zorvanteli --help'.\n";
+    "Copyright (c) 2026 the zorvanteli developers, under the MIT License.\n"
+    "Instruction set: portable\n";
+// A refusal of bad arguments: what is wrong and where, then where to look.
+inline std::string refusal(const std::string& problem) {
+    return "zorvanteli: " + problem + "\nTry 'zorvanteli --help'.\n";
 }
 
 // The file name that a message quotes: what stands between its first two double quotes.
@@ -194,6 +215,7 @@ struct launch {
     bool error_to_stdout = false;  // standard error shares standard output's pipe
     // Standard output and error go to a terminal, which pause_terminal() stops as Ctrl+S does.
     bool terminal = false;
+    bool error_terminal = false;  // standard error alone goes to a terminal
     rlim_t file_size_limit = RLIM_INFINITY;
     bool ignore_sigxfsz = false;
     fs::path folder = {};    // empty: a scratch folder of its own
@@ -203,6 +225,8 @@ struct launch {
     // The processes and threads its user may have, as `prlimit --nproc` sets it. Root is not
     // held to it: the program then runs as nobody, as `setpriv --reuid` would start it.
     rlim_t process_limit = RLIM_INFINITY;
+    // The instruction level it is kept within (ZORVANTELI_INSTRUCTIONS); empty: as inherited.
+    std::string instructions = {};
 };
 
 struct outcome {
@@ -228,7 +252,7 @@ public:
         ::setenv("TZ", "UTC", 1);       // so the file name follows from time()
         int in[2], out[2], err[2];
         make_pipe(in), make_pipe(out), make_pipe(err);
-        if (how.terminal) open_terminal();
+        if (how.terminal || how.error_terminal) open_terminal();
         const std::string folder = how.folder.string();
         std::vector<char*> argv;
         for (const std::string& word : words) argv.push_back(const_cast<char*>(word.c_str()));
@@ -248,7 +272,12 @@ public:
             else
                 how.close_stdout ? ::close(1) : ::dup2(how.terminal ? terminal_ : out[1], 1);
             if (how.nonblocking_stdout) ::fcntl(1, F_SETFL, ::fcntl(1, F_GETFL) | O_NONBLOCK);
-            ::dup2(how.error_to_stdout ? 1 : how.terminal ? terminal_ : err[1], 2);
+            ::dup2(how.error_to_stdout                  ? 1
+                   : how.terminal || how.error_terminal ? terminal_
+                                                        : err[1],
+                   2);
+            if (!how.instructions.empty())
+                ::setenv("ZORVANTELI_INSTRUCTIONS", how.instructions.c_str(), 1);
             for (int s : {SIGPIPE, SIGINT, SIGTERM, SIGHUP}) std::signal(s, SIG_DFL);
             std::signal(SIGXFSZ, how.ignore_sigxfsz ? SIG_IGN : SIG_DFL);
             const rlimit size{how.file_size_limit, how.file_size_limit};
@@ -288,6 +317,10 @@ public:
         if (how.terminal) {  // both come on the terminal
             close_fd(out_), close_fd(err_);
             std::swap(out_, console_);
+        }
+        if (how.error_terminal) {  // which reports the end once the program's end is closed
+            close_fd(err_), close_fd(terminal_);
+            std::swap(err_, console_);
         }
         if (how.close_stdin || !how.stdin_file.empty()) close_fd(in_);
         if (keep_ == 0 || !stdout_file_.empty()) close_fd(out_);
@@ -370,6 +403,7 @@ public:
 
     outcome finish() {
         close_fd(in_);
+        close_fd(terminal_);  // or the terminal never reports the program's end
         pump();
         while (err_ >= 0) take(err_, err_text_);
         wait();

@@ -1,6 +1,7 @@
-// End-to-end tests of the Windows program under Wine: the dialogue, the result file and Ctrl+C
-// as a Windows user meets them, byte for byte with CR LF line ends. Closed standard descriptors
-// are left to the Linux suite: Wine does not run programs without them reliably.
+// End-to-end tests of the Windows program under Wine: the dialogue, the run without one, the
+// result file and Ctrl+C as a Windows user meets them, byte for byte with CR LF line ends. Closed
+// standard descriptors are left to the Linux suite: Wine does not run programs without them
+// reliably.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -97,8 +98,8 @@ TEST_F(windows_program, options_answer_at_once_without_a_search_or_a_file) {
         {"/?", help(true), "", "exit 0"},
         {"--help", help(true), "", "exit 0"},
         {"--version", version, "", "exit 0"},
-        {"-?", "", refusal("-?"), "exit 2"},
-        {"--bogus", "", refusal("--bogus"), "exit 2"},
+        {"-?", "", refusal("invalid option -- '?'"), "exit 2"},
+        {"--bogus", "", refusal("unrecognized option '--bogus'"), "exit 2"},
     };
     for (const auto& [option, out, err, ended] : cases) {
         SCOPED_TRACE(option);
@@ -252,6 +253,102 @@ TEST_F(windows_program, ctrl_c_at_a_question_ends_the_program_at_once) {
     EXPECT_EQ(r.out, asking);
     EXPECT_EQ(r.err, "");
     EXPECT_TRUE(folder.files().empty());
+}
+
+TEST_F(windows_program, arguments_list_on_standard_output_alone) {
+    const std::tuple<std::vector<std::string>, std::string, std::string, std::string> cases[] = {
+        {{"10", "3"}, "11\n13\n17\n", "", "exit 0"},
+        {{"1e1", "2^1+1", "-t", "1"}, "11\n13\n17\n", "", "exit 0"},
+        {{"18446744073709551557", "2"},
+         "18446744073709551557\n",
+         "Reached 18446744073709551615, the largest number that can be searched; found 1 of 2 "
+         "primes.\n",
+         "exit 1"},
+    };
+    for (const auto& [arguments, out, err, ended] : cases) {
+        SCOPED_TRACE(testing::PrintToString(arguments));
+        const outcome r = run("5\r\n5\r\n\r\n", {.arguments = arguments});
+        EXPECT_EQ(r.out, crlf(out));
+        EXPECT_EQ(r.err, crlf(err));
+        EXPECT_EQ(r.ended, ended);
+        EXPECT_TRUE(r.files.empty());
+    }
+}
+
+TEST_F(windows_program, output_file_is_created_or_replaced) {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"-o", "p.txt", "10", "3"}, "11\n13\n17\n"},
+        {{"--quiet", "--output=p.txt", "10", "3"}, ""},
+        {{"-o", "p.txt"}, console(asked, "11\n13\n17\n")},  // the dialogue
+    };
+    for (const auto& [arguments, out] : cases) {
+        SCOPED_TRACE(testing::PrintToString(arguments));
+        scratch_folder folder;
+        std::ofstream{folder.path() / "p.txt"} << "old\r\n";
+        const outcome r = run("10\r\n3\r\n\r\n", {.arguments = arguments, .folder = folder.path()});
+        EXPECT_EQ(r.out, out.starts_with(banner.substr(0, 10)) ? out : crlf(out));
+        EXPECT_EQ(std::tie(r.err, r.ended), std::tuple("", "exit 0"));
+        EXPECT_EQ(folder.files(),
+                  (std::map<std::string, std::string>{{"p.txt", "11\r\n13\r\n17\r\n"}}));
+    }
+}
+
+TEST_F(windows_program, bad_arguments_are_refused_and_help_answers_anywhere) {
+    const std::tuple<std::vector<std::string>, std::string, std::string, std::string> cases[] = {
+        {{"10", "3", "/?"}, help(true), "", "exit 0"},
+        {{"-q", "--version"}, version, "", "exit 0"},
+        {{"10", "3", "4"}, "", refusal("extra operand '4'"), "exit 2"},
+        {{"-t", "0", "10", "3"}, "", refusal("invalid number of threads: '0'"), "exit 2"},
+        {{"10", "1.5"}, "", refusal("invalid count: '1.5'"), "exit 2"},
+        {{"-q", "10", "3"},
+         "",
+         refusal("--quiet needs --output: the primes would go nowhere"),
+         "exit 2"},
+        {{"10", "3", "--output"}, "", refusal("option '--output' requires an argument"), "exit 2"},
+    };
+    for (const auto& [arguments, out, err, ended] : cases) {
+        SCOPED_TRACE(testing::PrintToString(arguments));
+        const outcome r = run("10\r\n3\r\n\r\n", {.arguments = arguments});
+        EXPECT_EQ(r.out, crlf(out));
+        EXPECT_EQ(r.err, crlf(err));
+        EXPECT_EQ(r.ended, ended);
+        EXPECT_TRUE(r.files.empty());
+    }
+}
+
+TEST_F(windows_program, pipe_into_head_ends_the_run_quietly_unless_there_is_a_file) {
+    const outcome head = run("", {.arguments = {"0", "1e15"}, .stdout_keep = 1000});
+    EXPECT_TRUE(crlf(small_primes(2, 1000)).starts_with(head.out.substr(0, 1000)));
+    EXPECT_EQ(std::tie(head.err, head.ended), std::tuple("", "exit 0"));
+    scratch_folder folder;
+    const outcome saved = run("", {.arguments = {"-o", "p.txt", "0", "100000"},
+                                   .stdout_keep = 1000,
+                                   .folder = folder.path()});
+    EXPECT_EQ(std::tie(saved.err, saved.ended), std::tuple("", "exit 0"));
+    EXPECT_EQ(folder.files()["p.txt"], crlf(small_primes(2, 100000)));
+}
+
+TEST_F(windows_program, ctrl_c_replaces_the_named_file_with_whole_lines) {
+    scratch_folder folder;
+    std::ofstream{folder.path() / "p.txt"} << "old\r\n";
+    program_run program{{.arguments = {"-o", "p.txt", "1e12", "1e9"}, .folder = folder.path()}};
+    ASSERT_TRUE(program.pump(
+        [](const std::string& out) { return out.find("1000000000039\r\n") != std::string::npos; }));
+    std::ifstream old{folder.path() / "p.txt", std::ios::binary};  // not the growing listing
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>{old}, {}), "old\r\n");
+    ::kill(program.pid(), SIGINT);
+    const outcome r = program.finish();
+    EXPECT_EQ(r.ended, "exit 58");
+    const auto files = folder.files();
+    ASSERT_TRUE(files.size() == 1 && files.contains("p.txt"));
+    const std::string& file = files.at("p.txt");
+    const auto lines = std::ranges::count(file, '\n');
+    EXPECT_GT(lines, 0);
+    EXPECT_TRUE(file.starts_with("1000000000039\r\n") && file.ends_with("\r\n"));
+    EXPECT_EQ(std::ranges::count(file, '\r'), lines);
+    EXPECT_EQ(r.err,
+              "Interrupted; " + std::to_string(lines) + " primes were saved in \"p.txt\".\r\n");
+    EXPECT_TRUE(file.starts_with(r.out)) << "standard output showed primes the file lacks";
 }
 
 }  // namespace

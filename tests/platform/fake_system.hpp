@@ -1,8 +1,11 @@
-// An in-memory stand-in for the operating system, with a fixed clock, files in a map, and
-// scripted failures and interrupts; and a scoped local time zone, for predictable file names.
+// An in-memory stand-in for the operating system, with fixed or stepped clocks, files in a map,
+// and scripted failures, terminals and interrupts; and a scoped local time zone, for predictable
+// file names.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <map>
@@ -37,8 +40,39 @@ public:
     // What catch_interrupts() was given to save the run while the console holds the main thread.
     std::function<void(int)> saves_from_console;
     std::function<void()> console_writing;  // called in each console write, before its bytes
+    // The console's reader takes this many bytes, then the console fails with console_error.
+    std::size_t console_room = ~std::size_t{0};
+    std::error_code console_error = make_error_code(std::errc::broken_pipe);
+    std::map<std::string, std::error_code> rename_errors;  // by the name renamed to
+    std::vector<std::string> removed;                      // names removed, in order
+    bool output_terminal = false, error_terminal = false;
+    std::string progress;  // all that write_progress() was given
+    // The steady clock moves on by this much at every reading.
+    std::chrono::steady_clock::time_point steady_time{};
+    std::chrono::steady_clock::duration steady_step{};
 
     std::time_t now() override { return start_time; }
+    std::chrono::steady_clock::time_point steady_now() override {
+        const auto time = steady_time;
+        steady_time += steady_step;
+        return time;
+    }
+    std::error_code rename_file(const std::string& from, const std::string& to) override {
+        if (const auto found = rename_errors.find(to); found != rename_errors.end())
+            return found->second;
+        if (!files.contains(from)) return make_error_code(std::errc::no_such_file_or_directory);
+        files[to] = files[from];
+        files.erase(from);
+        return {};
+    }
+    std::error_code remove_file(const std::string& name) override {
+        removed.push_back(name);
+        return files.erase(name) == 1 ? std::error_code{}
+                                      : make_error_code(std::errc::no_such_file_or_directory);
+    }
+    bool is_terminal(standard_stream stream) override {
+        return stream == standard_stream::output ? output_terminal : error_terminal;
+    }
     std::unique_ptr<output_file> create_new_file(const std::string& name,
                                                  std::error_code& error) override {
         attempts.push_back(name);
@@ -51,11 +85,20 @@ public:
         files[name] = "";
         return std::make_unique<file>(*this, name);
     }
-    void write_console(std::string_view bytes) override {
+    std::size_t write_console(std::string_view bytes) override {
         if (console_writing) console_writing();
-        *console << bytes;
+        if (console_lost_) return 0;
+        const std::size_t taken = std::min(bytes.size(), console_room - console_bytes_);
+        *console << bytes.substr(0, taken);
+        console_bytes_ += taken;
+        if (taken < bytes.size()) console_lost_ = true;
+        return taken;
+    }
+    std::error_code console_failure() override {
+        return console_lost_ ? console_error : std::error_code{};
     }
     void write_error(std::string_view text) override { *error_text << text; }
+    void write_progress(std::string_view text) override { progress += text; }
     void catch_interrupts(std::function<void(int)> save) override {
         saves_from_console = std::move(save);
         interrupts_.reset();
@@ -110,6 +153,8 @@ private:
         std::string name_;
     };
     interrupt_flag interrupts_;
+    std::size_t console_bytes_ = 0;
+    bool console_lost_ = false;
     int polls_ = 0;
     bool interrupted_ = false;
 };

@@ -1,5 +1,5 @@
 // Checks the result file's name in several time zones, its numbered variants, its exclusive
-// creation, and how its failures are kept and reported.
+// creation, the replacement of a named file, and how its failures are kept and reported.
 #include "result_file/result_file.hpp"
 
 #include <gtest/gtest.h>
@@ -92,6 +92,73 @@ TEST(result_file, failed_write_keeps_whole_lines) {
     EXPECT_FALSE(never.created());
     EXPECT_EQ(interrupt_message(never), "Interrupted; nothing was saved.\n");
     EXPECT_EQ(out_of_memory_message(never), "Out of memory; nothing was saved.\n");
+}
+
+using file_map = std::map<std::string, std::string>;
+
+TEST(result_file, replacement_takes_the_place_of_the_old_file_once_closed) {
+    fake_system system;
+    system.files = {{"p.txt", "old\n"}, {"p.txt.part", "left by a killed run\n"}};
+    result_file file = open_replacement("p.txt", system);
+    EXPECT_EQ(file.name(), "p.txt");
+    EXPECT_TRUE(file.created() && !file.failed());
+    EXPECT_TRUE(file.write("2\n3\n", 2));
+    EXPECT_EQ(system.files["p.txt"], "old\n");  // until the listing is complete
+    EXPECT_TRUE(file.close());
+    EXPECT_EQ(system.files,
+              (file_map{{"p.txt", "2\n3\n"}, {"p.txt.part", "left by a killed run\n"}}));
+    EXPECT_EQ(system.attempts, (std::vector<std::string>{"p.txt.part", "p.txt (2).part"}));
+    EXPECT_EQ(interrupt_message(file), "Interrupted; 2 primes were saved in \"p.txt\".\n");
+
+    fake_system fresh;  // nothing there before
+    result_file first = open_replacement("dir/p.txt", fresh);
+    EXPECT_TRUE(first.write("5\n", 1) && first.close());
+    EXPECT_EQ(fresh.files, (file_map{{"dir/p.txt", "5\n"}}));
+}
+
+TEST(result_file, failed_replacement_leaves_the_old_file) {
+    // The disk fills: the incomplete listing is removed, and nothing of it is said to be saved.
+    fake_system full;
+    full.files = {{"p.txt", "old\n"}};
+    full.write_limit = 4;
+    result_file file = open_replacement("p.txt", full);
+    EXPECT_FALSE(file.write("2\n3\n5\n", 3));
+    EXPECT_TRUE(file.close());
+    EXPECT_EQ(full.files, (file_map{{"p.txt", "old\n"}}));
+    EXPECT_EQ(full.removed, (std::vector<std::string>{"p.txt.part"}));
+    EXPECT_EQ(write_failure_message(file), failure_message("p.txt", std::errc::no_space_on_device));
+    EXPECT_EQ(interrupt_message(file), "Interrupted; nothing was saved.\n");
+
+    // The close fails: the same.
+    fake_system unclosable;
+    unclosable.close_error = std::make_error_code(std::errc::io_error);
+    result_file unclosed = open_replacement("p.txt", unclosable);
+    EXPECT_TRUE(unclosed.write("2\n", 1));
+    EXPECT_FALSE(unclosed.close());
+    EXPECT_TRUE(unclosable.files.empty());
+    EXPECT_EQ(write_failure_message(unclosed), failure_message("p.txt", std::errc::io_error));
+
+    // The renaming fails: the complete listing stays where it was written, and says so.
+    fake_system taken;
+    taken.files = {{"p.txt", "old\n"}};
+    taken.rename_errors["p.txt"] = std::make_error_code(std::errc::is_a_directory);
+    result_file kept = open_replacement("p.txt", taken);
+    EXPECT_TRUE(kept.write("2\n3\n", 2));
+    EXPECT_FALSE(kept.close());
+    EXPECT_EQ(taken.files, (file_map{{"p.txt", "old\n"}, {"p.txt.part", "2\n3\n"}}));
+    EXPECT_EQ(kept.saved_in(), "p.txt.part");
+    EXPECT_EQ(write_failure_message(kept),
+              "Could not write the result file \"p.txt\": " +
+                  std::make_error_code(std::errc::is_a_directory).message() +
+                  " (the listing is in \"p.txt.part\")\n");
+    EXPECT_EQ(interrupt_message(kept), "Interrupted; 2 primes were saved in \"p.txt.part\".\n");
+
+    // Nothing can be created beside it: the message names the file asked for.
+    fake_system read_only;
+    read_only.create_errors["p.txt.part"] = std::make_error_code(std::errc::permission_denied);
+    const result_file never = open_replacement("p.txt", read_only);
+    EXPECT_TRUE(never.failed() && !never.created());
+    EXPECT_EQ(write_failure_message(never), failure_message("p.txt", std::errc::permission_denied));
 }
 
 }  // namespace zorvanteli
