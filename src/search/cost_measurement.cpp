@@ -44,11 +44,13 @@ std::vector<u64> survivors_of(u64 start, u64 stop) {
     segmented_sieve::segment_bits bits;
     std::vector<u64> numbers;
     while (sieve.next_segment(words, bits)) {
+        // A short range's survivors: a few thousand.
         const std::size_t size = numbers.size();
-        numbers.resize(size + bits.survivors + 64);
-        numbers.resize(size + collect_survivors(words.get(), bits.words, bits.low,
-                                                numbers.data() + size, bits.survivors + 64)
-                                  .numbers);
+        const auto room = static_cast<std::size_t>(bits.survivors) + 64;
+        numbers.resize(size + room);
+        numbers.resize(
+            size + collect_survivors(words.get(), bits.words, bits.low, numbers.data() + size, room)
+                       .numbers);
     }
     return numbers;
 }

@@ -46,7 +46,8 @@ void bucket_sieving_primes::add(std::span<const std::uint32_t> primes, u64 low, 
         records_ += count;
         for (std::size_t i = 0; i < count; ++i) {
             const u64 strike = strikes_[i];
-            buckets_.file((current_ + (strike >> shift)) & (ring_ - 1),
+            // Within the ring: a first strike lies at most as many buckets on as it has.
+            buckets_.file((current_ + static_cast<std::size_t>(strike >> shift)) & (ring_ - 1),
                           {kept_[i], static_cast<std::uint32_t>(strike & mask)});
         }
     }
@@ -74,7 +75,7 @@ void bucket_sieving_primes::sieve(u8* segment, u64 segments_left) {
             ++dropped;
             return;
         }
-        buckets_.file((current + ahead) & ring_mask,
+        buckets_.file((current + static_cast<std::size_t>(ahead)) & ring_mask,
                       {r.pd_class, static_cast<std::uint32_t>((byte & mask) * 8 + j)});
     });
     records_ -= dropped;

@@ -101,8 +101,7 @@ private:
 };
 
 bucket_sieve::bucket_sieve(instruction_set set)
-    : set_{set},
-      record_primes_{std::make_unique<prime_stream>(set)},
+    : record_primes_{std::make_unique<prime_stream>(set)},
       single_primes_{std::make_unique<prime_stream>(set)},
       buckets_{set},
       singles_{set} {}

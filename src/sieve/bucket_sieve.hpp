@@ -63,7 +63,6 @@ private:
     std::uint64_t root_ = 0;          // primes up to here are filed
     std::uint64_t bucket_bytes_ = 0;  // a bucket stands for this much of a segment
     bool active_ = false;             // any primes to take
-    instruction_set set_;
     std::function<bool()> check_;
     std::unique_ptr<prime_stream> record_primes_, single_primes_;
     bucket_sieving_primes buckets_;

@@ -32,7 +32,8 @@ inline constexpr std::array<std::uint16_t, 30> step_and_index = [] {
     std::array<std::uint16_t, 30> table{};
     for (unsigned x = 0; x < 30; ++x) {
         const unsigned step = wheel::offset_to_next_residue[x];
-        table[x] = static_cast<std::uint16_t>(step | wheel::bit_of_residue[(x + step) % 30] << 8);
+        const unsigned index = wheel::bit_of_residue[(x + step) % 30];
+        table[x] = static_cast<std::uint16_t>(step | index << 8);
     }
     return table;
 }();
