@@ -2,8 +2,10 @@
 // start of the range is an integer below 2^53, which doubles hold exactly. The quotient comes
 // from a vector division, rounded to the nearest integer; the remainder, far below 2^53, from a
 // fused multiply-add, which rounds once and so gives it exactly; the quotients by 30 from the
-// reciprocal of 30, exact after adding half a unit where the remainders are integers. The small
-// tables are byte shuffles. And the test of which primes may strike a range.
+// reciprocal of 30, exact after adding half a unit where the remainders are integers. The
+// cofactor's residue modulo 30, which picks the step to the next one prime to 30, comes from the
+// quotient itself. The small tables are byte shuffles. And the test of which primes may strike a
+// range.
 #include <immintrin.h>
 
 #include <array>
@@ -22,7 +24,7 @@ ZORVANTELI_AVX2 __m256d constant(double x) {
     return _mm256_set1_pd(x);
 }
 
-// x / 30 and x modulo 30 for an integer x below 2^40: the quotient of x + 1/2 by 30 is at
+// x / 30 and x modulo 30 for an integer x below 2^47: the quotient of x + 1/2 by 30 is at
 // least 1/60 from an integer, far more than the error of the reciprocal.
 struct by_30 {
     __m256d quotient, remainder;
@@ -102,7 +104,6 @@ ZORVANTELI_AVX2 std::size_t first_strikes_avx2(std::span<const std::uint32_t> pr
         return first_strikes_loop::keep_striking(primes, 0, low, last, kept, strikes, 0);
 
     const table_32 residues = byte_table(as_bytes(wheel::residues));
-    const table_32 inverses = byte_table(as_bytes(first_strikes_loop::inverse_mod_30));
     const table_32 steps = byte_table(packed_steps);
     // low in two parts that doubles hold exactly.
     const __m256d low_high = constant(static_cast<double>(low >> 32) * 0x1p32);
@@ -110,24 +111,25 @@ ZORVANTELI_AVX2 std::size_t first_strikes_avx2(std::span<const std::uint32_t> pr
     const __m256d low_as_double = _mm256_add_pd(low_high, low_low);
     // Beyond 2^53 every distance is within the span.
     const __m256d span = constant(static_cast<double>(std::min<u64>(last - low, u64{1} << 53)));
-    const __m256d two_52 = constant(0x1p52);
+    const __m256d two_52 = constant(0x1p52), one = constant(1);
     const __m256d zero = _mm256_setzero_pd();
     std::size_t i = 0;
     for (; i + 4 <= primes.size(); i += 4) {
         const __m128i wheel_p =
             _mm_loadu_si128(reinterpret_cast<const __m128i*>(primes.data() + i));
-        const __m128i index = _mm_and_si128(wheel_p, _mm_set1_epi32(7));
         const __m256d p = prime_of(wheel_p, residues);
-        // low = q p + r with -p < r < p, exactly.
-        const __m256d q = _mm256_round_pd(_mm256_div_pd(low_as_double, p),
-                                          _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
+        // low = q p + r with 0 <= r < p, exactly; the rounded quotient is off by one at most.
+        __m256d q = _mm256_round_pd(_mm256_div_pd(low_as_double, p),
+                                    _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
         __m256d r = _mm256_add_pd(_mm256_fnmadd_pd(q, p, low_high), low_low);
-        r = _mm256_add_pd(r, _mm256_and_pd(p, _mm256_cmp_pd(r, zero, _CMP_LT_OQ)));
-        // The first multiple from low on is low + d, its cofactor d / p modulo 30, as in the loop.
-        const __m256d d = _mm256_andnot_pd(_mm256_cmp_pd(r, zero, _CMP_EQ_OQ), _mm256_sub_pd(p, r));
-        const __m256d product =
-            _mm256_mul_pd(divide_by_30(d).remainder, _mm256_cvtepi32_pd(look_up(inverses, index)));
-        const __m128i entry = look_up(steps, _mm256_cvttpd_epi32(divide_by_30(product).remainder));
+        const __m256d below = _mm256_cmp_pd(r, zero, _CMP_LT_OQ);
+        r = _mm256_add_pd(r, _mm256_and_pd(p, below));
+        q = _mm256_sub_pd(q, _mm256_and_pd(one, below));
+        // The first multiple from low on is low + d, its cofactor m the quotient rounded up.
+        const __m256d past = _mm256_cmp_pd(r, zero, _CMP_NEQ_OQ);
+        const __m256d d = _mm256_and_pd(past, _mm256_sub_pd(p, r));
+        const __m256d m = _mm256_add_pd(q, _mm256_and_pd(one, past));
+        const __m128i entry = look_up(steps, _mm256_cvttpd_epi32(divide_by_30(m).remainder));
         const __m256d distance =
             _mm256_fmadd_pd(_mm256_cvtepi32_pd(_mm_and_si128(entry, _mm_set1_epi32(15))), p, d);
         const __m256d strike = _mm256_fmadd_pd(divide_by_30(distance).quotient, constant(8),
