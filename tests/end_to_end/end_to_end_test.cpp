@@ -511,6 +511,30 @@ TEST(faults, interrupt_saves_whole_lines_and_ends_by_the_signal) {
     }
 }
 
+// A full sieve near 10^19 sets up 1.5 * 10^8 primes before its first segment, for a second or
+// more; an interrupt then ends the run at once, before any prime, with the file empty. (Were it
+// looked at only once the set-up is done, a first batch of primes would be saved.)
+TEST(faults, interrupt_during_the_set_up_of_a_full_sieve) {
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(::strsignal(signal));
+        scratch_folder folder;
+        program_run program{{.folder = folder.path()}};
+        program.send("10000000000000000000\n100000000\n");
+        // The file is made just before the search takes interrupts and starts.
+        for (int wait = 0; wait < 2000 && folder.files().empty(); ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds{5});
+        std::this_thread::sleep_for(std::chrono::milliseconds{20});
+        ::kill(program.pid(), signal);
+        outcome r = program.finish();
+        r.files = folder.files();
+        EXPECT_EQ(r.ended, "signal " + std::to_string(signal));
+        const std::string name = only_file(r);
+        ASSERT_FALSE(name.empty());
+        EXPECT_EQ(r.files.at(name), "");
+        EXPECT_EQ(r.err, saved_message(0, name));
+    }
+}
+
 TEST(faults, interrupt_is_honoured_while_the_console_is_blocked) {
     // Once the console stops reading (a pipe into a program that never reads it, a terminal
     // paused with Ctrl+S) the program is blocked writing to it, or waiting for a non-blocking

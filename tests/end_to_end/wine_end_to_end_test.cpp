@@ -103,7 +103,8 @@ TEST_F(windows_program, options_answer_at_once_without_a_search_or_a_file) {
     };
     for (const auto& [option, out, err, ended] : cases) {
         SCOPED_TRACE(option);
-        const outcome r = run("10\r\n3\r\n\r\n", {.arguments = {option}});
+        const outcome r =
+            run("10\r\n3\r\n\r\n", {.arguments = {option}, .instructions = "portable"});
         EXPECT_EQ(r.out, crlf(out));
         EXPECT_EQ(r.err, crlf(err));
         EXPECT_EQ(r.ended, ended);
@@ -308,7 +309,8 @@ TEST_F(windows_program, bad_arguments_are_refused_and_help_answers_anywhere) {
     };
     for (const auto& [arguments, out, err, ended] : cases) {
         SCOPED_TRACE(testing::PrintToString(arguments));
-        const outcome r = run("10\r\n3\r\n\r\n", {.arguments = arguments});
+        const outcome r =
+            run("10\r\n3\r\n\r\n", {.arguments = arguments, .instructions = "portable"});
         EXPECT_EQ(r.out, crlf(out));
         EXPECT_EQ(r.err, crlf(err));
         EXPECT_EQ(r.ended, ended);

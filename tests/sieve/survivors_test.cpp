@@ -1,5 +1,6 @@
-// Checks the reading of sieved words with both sets of instructions: every set bit becomes its
-// number, in order, from empty words to full ones and at the end of the 64-bit range.
+// Checks the reading of sieved words with every set of instructions: every set bit becomes its
+// number, or its position on the wheel, in order, from empty words to full ones and at the end of
+// the 64-bit range; and the count of the set bits.
 #include "sieve/survivors.hpp"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "sieve/first_strikes.hpp"
 #include "sieve/wheel.hpp"
 
 namespace zorvanteli {
@@ -54,6 +56,36 @@ TEST(survivors, every_set_bit_becomes_its_number_while_room_lasts) {
                 EXPECT_TRUE(std::equal(some.begin(), some.end(), expected.begin())) << room;
             }
         }
+    }
+}
+
+// A word of primes near 2^31 holds more than sixteen of them at times, which the AVX-512 form
+// widens in a second round; the positions are what the sieve's bits give for numbers on the
+// wheel (on_the_wheel), counted from the first word's first number.
+TEST(survivors, positions_on_the_wheel_and_the_count) {
+    std::mt19937_64 random{30};
+    std::vector<u64> words = {0, ~u64{0}, 0xFFFFF, u64{1} << 63};
+    for (int i = 0; i < 200; ++i) words.push_back(random() & random());
+    const std::uint32_t first = 8 * 71582788;  // 2147483640 / 30 * 8
+    std::vector<std::uint32_t> expected;
+    std::uint64_t bits = 0;
+    for (std::size_t i = 0; i < words.size(); ++i)
+        for (unsigned b = 0; b < 64; ++b)
+            if ((words[i] >> b) & 1) {
+                expected.push_back(first + static_cast<std::uint32_t>(64 * i + b));
+                ++bits;
+            }
+    // Bit 0 of the second word stands for 2147483640 + 240 + 1.
+    EXPECT_EQ(off_the_wheel(expected[0]), 2147483881u);
+    for (instruction_set set : available_instruction_sets()) {
+        SCOPED_TRACE(static_cast<int>(set));
+        std::vector<std::uint32_t> out(expected.size() + 64);
+        const survivors_taken taken =
+            collect_on_the_wheel(words.data(), words.size(), first, out.data(), out.size(), set);
+        EXPECT_EQ(taken.words, words.size());
+        out.resize(taken.numbers);
+        EXPECT_EQ(out, expected);
+        EXPECT_EQ(count_survivors(words.data(), words.size(), set), bits);
     }
 }
 
