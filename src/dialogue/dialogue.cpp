@@ -72,8 +72,7 @@ int run_dialogue(std::istream& in, std::ostream& out, std::ostream& err, system_
     const search_run run = run_search(
         start, quota, to_file,
         settings.quiet ? static_cast<line_sink&>(nowhere) : static_cast<line_sink&>(to_console),
-        system, threads_to_use(settings, system),
-        [&file, &system](int signal) { end_interrupted(file, system, signal); });
+        system, settings, [&file, &system](int signal) { end_interrupted(file, system, signal); });
     if (run.interrupt != 0) {
         out.flush();
         end_interrupted(file, system, run.interrupt);

@@ -69,8 +69,8 @@ int run_listing(std::uint64_t start, std::uint64_t count, const run_settings& se
     };
     // Without a file, a standard output that is gone leaves nothing to do.
     const auto output_gone = [&] { return !to_file && system.console_failure(); };
-    const search_run run = run_search(start, count, to_file_lines, progress, system,
-                                      threads_to_use(settings, system), save, output_gone);
+    const search_run run =
+        run_search(start, count, to_file_lines, progress, system, settings, save, output_gone);
     if (run.interrupt != 0) {
         save(run.interrupt);
         return 128 + run.interrupt;  // only if the signal did not end the process

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "search/plan.hpp"
+
 namespace zorvanteli {
 
 // What the options ask of a run, with a dialogue or without.
@@ -17,6 +19,9 @@ struct run_settings {
         {};                // --output: the file, replaced once the listing is done
     bool quiet = false;    // --quiet: no primes on standard output
     unsigned threads = 0;  // --threads: at most this many; 0 for no limit
+    // What the search plan weighs: measured on this machine where empty; fixed in tests, so that
+    // they take the same plan on every host and in every build.
+    std::optional<plan_costs> costs = {};
     bool operator==(const run_settings&) const = default;
 };
 

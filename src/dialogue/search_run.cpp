@@ -23,8 +23,8 @@ unsigned threads_to_use(const run_settings& settings, system_seam& system) {
 }
 
 search_run run_search(std::uint64_t start, std::uint64_t quota, line_sink& file, line_sink& console,
-                      system_seam& system, unsigned threads, std::function<void(int)> save,
-                      const std::function<bool()>& stop) {
+                      system_seam& system, const run_settings& settings,
+                      std::function<void(int)> save, const std::function<bool()>& stop) {
     // Where this thread can be stuck in a console write for good, the interrupt's thread ends
     // the run; the file already holds all that the console shows.
     system.catch_interrupts(std::move(save));
@@ -32,11 +32,12 @@ search_run run_search(std::uint64_t start, std::uint64_t quota, line_sink& file,
     try {
         run.outcome = list_primes(
             start, quota, file, console,
-            {.threads = threads,
+            {.threads = threads_to_use(settings, system),
              .memory_limit = system.memory_limit(),
              .worker_started = [&system] { system.keep_interrupts_off_this_thread(); },
              .stop_requested =
-                 [&system, &stop] { return system.pending_interrupt() != 0 || (stop && stop()); }});
+                 [&system, &stop] { return system.pending_interrupt() != 0 || (stop && stop()); },
+             .costs = settings.costs});
     } catch (const std::bad_alloc&) {
         // The search has freed its memory and handed on whole lines; the run ends as after a
         // file failure.

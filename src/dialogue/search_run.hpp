@@ -57,7 +57,7 @@ struct search_run {
 // the console holds the main thread (Windows) has `save` save the run and end the process; one
 // that came by the end is returned, for the caller to save. `stop` may stop the search too.
 search_run run_search(std::uint64_t start, std::uint64_t quota, line_sink& file, line_sink& console,
-                      system_seam& system, unsigned threads, std::function<void(int)> save,
-                      const std::function<bool()>& stop = {});
+                      system_seam& system, const run_settings& settings,
+                      std::function<void(int)> save, const std::function<bool()>& stop = {});
 
 }  // namespace zorvanteli

@@ -31,6 +31,7 @@ struct plan_costs {
     double line = 10;               // a line of the listing, formatted and handed on
     double confirmation = 500;      // the Baillie-PSW test per prime found, composites included,
     double confirmation_top = 640;  // below 2^62 and from there on
+    bool operator==(const plan_costs&) const = default;
 };
 
 // The costs measured on the development machines with the instructions this one uses: what the
