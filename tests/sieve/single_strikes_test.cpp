@@ -32,7 +32,8 @@ TEST(single_strikes, strike_each_multiple_once_bucket_by_bucket) {
         {1000000000000000020,
          {999936757, 999900017, 999890473, 999999937},
          {999955343, 999955331, 999999929}}};
-    for (const auto& [low, first_primes, later_primes] : cases) {
+    for (const auto& [range_low, first_primes, later_primes] : cases) {
+        const u64 low = range_low;  // a lambda below takes it, which a structured binding can't be
         SCOPED_TRACE(low);
         std::vector<std::uint8_t> bytes(bucket * buckets, 0xFF);
         single_strike_primes singles;
