@@ -810,8 +810,9 @@ TEST(arguments, pipe_into_head_ends_the_run_quietly_unless_there_is_a_file) {
     EXPECT_TRUE(head.files.empty());
 
     // As a shell runs it: the pipeline's status is the program's, which must be 0.
-    const std::string line =
-        "set -o pipefail; '" ZORVANTELI_PROGRAM "' 0 1e15 | head -n 3; echo \"status $?\"";
+    std::string line = "set -o pipefail;";
+    for (const std::string& word : program_command()) line += " '" + word + "'";
+    line += " 0 1e15 | head -n 3; echo \"status $?\"";
     const outcome shell = run("", {}, {"/bin/bash", "-c", line});
     EXPECT_EQ(shell.out, "2\n3\n5\nstatus 0\n");
     EXPECT_EQ(shell.err, "");
@@ -844,10 +845,9 @@ TEST(arguments, failing_standard_output_is_told_and_ends_the_run) {
                                      "-o/dev/null",
                                      "-etrace=write",
                                      "-einject=write:error=EIO:when=2",
-                                     "-P" + console_file.string(),
-                                     ZORVANTELI_PROGRAM,
-                                     "0",
-                                     "1e15"};
+                                     "-P" + console_file.string()};
+    std::ranges::copy(program_command(), std::back_inserter(command));
+    command.insert(command.end(), {"0", "1e15"});
 #ifdef __SANITIZE_ADDRESS__
     // LeakSanitizer cannot work in a traced process.
     command.insert(command.begin() + 1, "-EASAN_OPTIONS=detect_leaks=0");
