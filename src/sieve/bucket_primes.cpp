@@ -1,7 +1,6 @@
 // The bucket sieve's loop: a segment's records, struck and refiled one after the other.
 #include "sieve/bucket_primes.hpp"
 
-#include <algorithm>
 #include <bit>
 
 #include "sieve/first_strikes.hpp"
@@ -13,15 +12,9 @@ namespace {
 using u64 = std::uint64_t;
 using u8 = std::uint8_t;
 
-// Primes set up at a time: their first strikes stay in the level-1 cache until they are filed.
-constexpr std::size_t strike_batch = 1024;
-
 }  // namespace
 
-bucket_sieving_primes::bucket_sieving_primes(instruction_set set)
-    : set_{set},
-      kept_{new std::uint32_t[strike_batch + 8]},
-      strikes_{new std::uint64_t[strike_batch + 8]} {
+bucket_sieving_primes::bucket_sieving_primes(instruction_set set) : batches_{set} {
     clear();
 }
 
@@ -38,19 +31,11 @@ void bucket_sieving_primes::clear(u64 segment_bytes, u64 largest) {
 void bucket_sieving_primes::add(std::span<const std::uint32_t> primes, u64 low, u64 last) {
     const int shift = segment_shift_ + 3;
     const u64 mask = (segment_mask() << 3) | 7;
-    while (!primes.empty()) {
-        const auto batch = primes.first(std::min(primes.size(), strike_batch));
-        primes = primes.subspan(batch.size());
-        const std::size_t count =
-            first_strikes(batch, low, last, kept_.get(), strikes_.get(), set_);
-        records_ += count;
-        for (std::size_t i = 0; i < count; ++i) {
-            const u64 strike = strikes_[i];
-            // Within the ring: a first strike lies at most as many buckets on as it has.
-            buckets_.file((current_ + static_cast<std::size_t>(strike >> shift)) & (ring_ - 1),
-                          {kept_[i], static_cast<std::uint32_t>(strike & mask)});
-        }
-    }
+    records_ += batches_.each(primes, low, last, [&](std::uint32_t p, u64 strike) {
+        // Within the ring: a first strike lies at most as many buckets on as it has.
+        buckets_.file((current_ + static_cast<std::size_t>(strike >> shift)) & (ring_ - 1),
+                      {p, static_cast<std::uint32_t>(strike & mask)});
+    });
 }
 
 void bucket_sieving_primes::sieve(u8* segment, u64 segments_left) {

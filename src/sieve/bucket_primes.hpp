@@ -8,10 +8,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <span>
 
 #include "sieve/bucket_chains.hpp"
+#include "sieve/first_strikes.hpp"
 #include "sieve/instruction_set.hpp"
 
 namespace zorvanteli {
@@ -56,10 +56,7 @@ private:
     int segment_shift_ = 20;          // the segments' length, a power of two
     std::uint64_t segment_mask() const { return (std::uint64_t{1} << segment_shift_) - 1; }
     std::size_t records_ = 0;
-    instruction_set set_;
-    // A batch of primes being set up: those that strike, and where they strike first.
-    std::unique_ptr<std::uint32_t[]> kept_;
-    std::unique_ptr<std::uint64_t[]> strikes_;
+    first_strike_batches batches_;
 };
 
 }  // namespace zorvanteli

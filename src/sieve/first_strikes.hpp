@@ -4,8 +4,10 @@
 // vectors the quotient comes from a floating-point reciprocal instead, many primes at a time.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 
 #include "sieve/instruction_set.hpp"
@@ -36,5 +38,36 @@ inline constexpr std::uint64_t first_strikes_from = std::uint64_t{1} << 18;
 std::size_t first_strikes(std::span<const std::uint32_t> primes, std::uint64_t low,
                           std::uint64_t last, std::uint32_t* kept, std::uint64_t* strikes,
                           instruction_set set = best_instruction_set());
+
+// The first strikes of many primes, a batch at a time, so that each batch's strikes are still in
+// the level-1 cache when they are filed.
+class first_strike_batches {
+public:
+    explicit first_strike_batches(instruction_set set)
+        : set_{set}, kept_{new std::uint32_t[batch + 8]}, strikes_{new std::uint64_t[batch + 8]} {}
+
+    // Calls file(p, strike) for each prime p of `primes` with a first strike from `low` to
+    // `last`, as first_strikes gives them; returns how many.
+    template <class File>
+    std::size_t each(std::span<const std::uint32_t> primes, std::uint64_t low, std::uint64_t last,
+                     File&& file) {
+        std::size_t total = 0;
+        while (!primes.empty()) {
+            const auto part = primes.first(std::min(primes.size(), batch));
+            primes = primes.subspan(part.size());
+            const std::size_t count =
+                first_strikes(part, low, last, kept_.get(), strikes_.get(), set_);
+            for (std::size_t i = 0; i < count; ++i) file(kept_[i], strikes_[i]);
+            total += count;
+        }
+        return total;
+    }
+
+private:
+    static constexpr std::size_t batch = 1024;
+    instruction_set set_;
+    std::unique_ptr<std::uint32_t[]> kept_;
+    std::unique_ptr<std::uint64_t[]> strikes_;
+};
 
 }  // namespace zorvanteli

@@ -1,7 +1,6 @@
 // Filing the single strikes of the largest primes, and striking them.
 #include "sieve/single_strikes.hpp"
 
-#include <algorithm>
 #include <bit>
 
 #include "sieve/first_strikes.hpp"
@@ -12,14 +11,9 @@ namespace {
 
 using u64 = std::uint64_t;
 
-constexpr std::size_t strike_batch = 1024;
-
 }  // namespace
 
-single_strike_primes::single_strike_primes(instruction_set set)
-    : set_{set},
-      kept_{new std::uint32_t[strike_batch + 8]},
-      strikes_{new std::uint64_t[strike_batch + 8]} {}
+single_strike_primes::single_strike_primes(instruction_set set) : batches_{set} {}
 
 void single_strike_primes::reset(u64 low, u64 stop, u64 bucket_bytes) {
     low_ = low;
@@ -34,19 +28,12 @@ void single_strike_primes::reset(u64 low, u64 stop, u64 bucket_bytes) {
 void single_strike_primes::add(std::span<const std::uint32_t> primes, u64 from) {
     const std::size_t first_bucket = current_;
     const u64 mask = (u64{1} << bucket_shift_) - 1;
-    while (!primes.empty()) {
-        const auto batch = primes.first(std::min(primes.size(), strike_batch));
-        primes = primes.subspan(batch.size());
-        const std::size_t count =
-            first_strikes(batch, from, stop_, kept_.get(), strikes_.get(), set_);
-        strikes_filed_ += count;
-        for (std::size_t i = 0; i < count; ++i) {
-            const u64 byte = strikes_[i] / 8;
-            const unsigned bit = wheel::strikes.bit[kept_[i] % 8][strikes_[i] % 8];
-            buckets_.file(first_bucket + static_cast<std::size_t>(byte >> bucket_shift_),
-                          static_cast<std::uint32_t>((byte & mask) * 8 + bit));
-        }
-    }
+    strikes_filed_ += batches_.each(primes, from, stop_, [&](std::uint32_t p, u64 strike) {
+        const u64 byte = strike / 8;
+        const unsigned bit = wheel::strikes.bit[p % 8][strike % 8];
+        buckets_.file(first_bucket + static_cast<std::size_t>(byte >> bucket_shift_),
+                      static_cast<std::uint32_t>((byte & mask) * 8 + bit));
+    });
 }
 
 void single_strike_primes::strike(std::uint8_t* bucket) {

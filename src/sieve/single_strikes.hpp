@@ -7,10 +7,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <span>
 
 #include "sieve/bucket_chains.hpp"
+#include "sieve/first_strikes.hpp"
 #include "sieve/instruction_set.hpp"
 
 namespace zorvanteli {
@@ -38,9 +38,7 @@ private:
     int bucket_shift_ = 18;
     std::size_t current_ = 0, count_ = 0;  // the current bucket, and how many the range has
     std::size_t strikes_filed_ = 0;
-    instruction_set set_;
-    std::unique_ptr<std::uint32_t[]> kept_;
-    std::unique_ptr<std::uint64_t[]> strikes_;
+    first_strike_batches batches_;
 };
 
 }  // namespace zorvanteli
