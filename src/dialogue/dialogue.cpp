@@ -84,9 +84,7 @@ int run_dialogue(std::istream& in, std::ostream& out, std::ostream& err, system_
         err << out_of_memory_message(file) << std::flush;
     }
 
-    if (run.outcome.reached_end)
-        out << "Reached 18446744073709551615, the largest number that can be searched; found "
-            << run.outcome.found << " of " << quota << " primes.\n";
+    if (run.outcome.reached_end) out << end_of_range_message(run.outcome, quota);
     out << '\n' << closing_prompt << std::flush;
     in.ignore(1, '\n');
     in.get();

@@ -86,9 +86,7 @@ int run_listing(std::uint64_t start, std::uint64_t count, const run_settings& se
         err << "Could not write the listing to standard output: " << output_failure.message()
             << "\n";
     if (run.out_of_memory) err << what_was_kept(false, file, to_file, output);
-    if (run.outcome.reached_end)
-        err << "Reached 18446744073709551615, the largest number that can be searched; found "
-            << run.outcome.found << " of " << count << " primes.\n";
+    if (run.outcome.reached_end) err << end_of_range_message(run.outcome, count);
     err << progress.summary(file.failed() ? "" : file.saved_in()) << std::flush;
     return file.failed() || output_failed || run.out_of_memory || run.outcome.reached_end ? 1 : 0;
 }

@@ -17,6 +17,11 @@ void file_lines::write(std::string_view bytes, std::uint64_t lines) {
     if (!file_.write(bytes, lines)) report_(file_);
 }
 
+std::string end_of_range_message(const search_outcome& outcome, std::uint64_t quota) {
+    return "Reached 18446744073709551615, the largest number that can be searched; found " +
+           std::to_string(outcome.found) + " of " + std::to_string(quota) + " primes.\n";
+}
+
 unsigned threads_to_use(const run_settings& settings, system_seam& system) {
     const unsigned processors = system.processors();
     return settings.threads == 0 ? processors : std::min(settings.threads, processors);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <ostream>
+#include <string>
 
 #include "dialogue/options.hpp"
 #include "listing/listing.hpp"
@@ -52,6 +53,9 @@ struct search_run {
     bool out_of_memory = false;
     int interrupt = 0;  // the interrupt that came as the search ended, or 0
 };
+
+// What a search that ran into the end of the range tells: how many of the `quota` it found.
+std::string end_of_range_message(const search_outcome& outcome, std::uint64_t quota);
 
 // Lists the primes with interrupts caught. An interrupt stops the search, and one that comes while
 // the console holds the main thread (Windows) has `save` save the run and end the process; one
